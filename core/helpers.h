@@ -1,0 +1,92 @@
+// helpers.h - small routines over host records that screening and commands
+// share: naming users and addresses, speaking or moving on a user's behalf,
+// ownership, hidden users, the room's variable buffer, and re-syncing a
+// client.  Also the readers of message bodies.
+#pragma once
+
+#include "core/state.h"
+
+#include <cstring>
+
+namespace kestrom {
+
+// Byte-order probe: its first byte in memory is nonzero on little-endian.
+extern const int32_t theEndianTest;
+
+constexpr size_t IPSTR_SIZE = 24;
+constexpr size_t NAME_SIZE = 32; // 31 characters and the NUL
+
+// Logs "addr key1 key2 \"name\"" of target under tag `action`, as actor.
+void makeServerActionLog(ServerState *serverState, MyState *state, ServerUserRec *actor,
+                         const char *action, ServerUserRec *target);
+// Writes the user's address in dotted form.
+void getUserIP(char *ipstr, const ServerUserRec *user);
+// Makes user say (target 0) or whisper msg through the whole message path.
+void generateChat(ServerState *serverState, MyState *state, ServerUserRec *user, const char *msg,
+                  UserID target);
+// Submits a room-change request for user, as if the client had sent it.
+void generateGotoRoom(ServerState *serverState, MyState *state, ServerUserRec *user, RoomID roomID);
+// The user's name as a C string of at most 31 characters.
+void getCUserName(char *cstring, const ServerUserRec *user);
+// 1 when user owns member room `room` and has rank 1 or more.
+int isRoomOwner(ServerState *serverState, MyState *state, ServerUserRec *user, ServerRoomRec *room);
+// 1 when targetUser is hidden from user (who has then been told so).
+int userIsHidden(ServerState *serverState, MyState *state, ServerUserRec *targetUser,
+                 ServerUserRec *user);
+// The address varBuf + offset, or null when offset is 0, past varBufAlloc or
+// misaligned (offset & align).
+void *getInVarBuf(ServerRoomRec *room, uint32_t offset, uint32_t align);
+// The room the user is in, or null.
+ServerRoomRec *getUserRoom(const ServerUserRec *user);
+// Sends the current user's own client its description, position and name.
+void resetUser(ServerState *serverState, MyState *state);
+// Clears the drawings of the current user's room.
+void resetDraw(ServerState *serverState, MyState *state);
+
+// ---------------------------------------------------------- shared tests
+
+// Host flags 0x0001 or 0x0002: the message rules do not apply.
+inline bool isPrivileged(const ServerUserRec *user) {
+    return user && (user->flags & (HF_EXEMPT_A | HF_EXEMPT_B)) != 0;
+}
+
+// The user's counter is the room's member owner (the room rules' sense of
+// "the room's member owner"; no rank or lastOwnedRoom test).
+inline bool isMemberOwnerOf(const ServerUserRec *user, const ServerRoomRec *room) {
+    return user && room && user->counter == room->memberOwner;
+}
+
+// The user owns the room: lastOwnedRoom is it and memberOwner is the user.
+inline bool ownsRoom(const ServerUserRec *user, const ServerRoomRec *room) {
+    return user && room && user->lastOwnedRoom == room && room->memberOwner == user->counter;
+}
+
+// The room's name as text: "room name too long" past 31 characters; an
+// empty text when the name does not lie within the room's buffer.
+const char *roomNameText(const ServerRoomRec *room, char (&buf)[NAME_SIZE]);
+
+// A zeroed TimerEvent {userID, action} scheduled after `seconds`; false when
+// memory ran out (nothing scheduled).
+bool scheduleUserEvent(MyState *state, UserID userID, int32_t action, int32_t seconds);
+
+// ------------------------------------------------------ message bodies
+
+// Field readers for message bodies and buffers, safe at any alignment.
+template <typename T>
+inline T readField(const void *p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+template <typename T>
+inline void writeField(void *p, T v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// A length of text within n bytes: the index of the first NUL, or -1.
+inline long textLengthWithin(const unsigned char *p, size_t n) {
+    const void *nul = std::memchr(p, 0, n);
+    return nul ? static_cast<const unsigned char *>(nul) - p : -1;
+}
+
+}  // namespace kestrom

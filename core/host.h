@@ -1,0 +1,334 @@
+/*
+ * host.h - the contract between the chat server (the host) and the kestrom
+ * module.  Plain C, included by the module and by every server that loads it
+ * (the simulated server in sim/ is one).
+ *
+ *   1. Scalar types and the host's records, field for field in the host's
+ *      order and widths.
+ *   2. Host operations: C functions that the server exports and the module
+ *      calls as undefined symbols, resolved when the server loads it.
+ *   3. The nine entry points that the module exports.
+ *
+ * Nothing here may change once a server has been built against it.
+ */
+#ifndef KESTROM_HOST_H
+#define KESTROM_HOST_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <time.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(__GNUC__)
+#define KESTROM_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#define KESTROM_EXPORT __attribute__((visibility("default")))
+#else
+#define KESTROM_PRINTF(fmt, args)
+#define KESTROM_EXPORT
+#endif
+
+/* ---------------------------------------------------------------- types */
+
+typedef int32_t sint32;
+typedef uint32_t uint32;
+typedef int16_t sint16;
+typedef uint16_t uint16;
+typedef int8_t sint8;
+typedef uint8_t uint8;
+typedef sint32 Boolean;
+
+typedef sint16 RoomID;
+typedef sint16 HotspotID;
+typedef uint32 UserID;
+typedef uint32 ClientID;
+typedef uint32 IPAddress;
+typedef sint32 PropID;
+typedef sint32 AssetID;
+typedef sint32 PluginID;
+
+typedef unsigned char Str31[32]; /* length byte, then up to 31 characters */
+typedef unsigned char Str63[64];
+
+/* A position in a room, in pixels: h 0..511, v 0..383. */
+typedef struct Point {
+    sint16 v;
+    sint16 h;
+} Point;
+
+/* One prop.  The module's own rules compare props by id alone. */
+typedef struct AssetSpec {
+    AssetID id;
+    uint32 crc;
+} AssetSpec;
+
+#define KESTROM_MAX_WORN_PROPS 9
+
+/* The public description of a user, embedded in ServerUserRec. */
+typedef struct UserRec {
+    UserID userID;
+    Point roomPos;
+    AssetSpec propSpec[KESTROM_MAX_WORN_PROPS]; /* worn props */
+    RoomID roomID;                              /* room the user is in */
+    sint16 faceNbr;                             /* 0..12 */
+    sint16 colorNbr;                            /* 0..15 */
+    sint16 awayFlag;
+    sint16 openToMsgs;
+    uint16 nbrProps; /* entries of propSpec worn, 0..9 */
+    Str31 name;
+} UserRec;
+
+/* A per-target action a user has set; bit 0x01 hides the user from target. */
+typedef struct UserActionRec {
+    struct UserActionRec *nextRec;
+    UserID target;
+    uint32 actionFlags;
+} UserActionRec;
+
+#define UA_HIDEFROM 0x01u
+
+typedef struct NetAddress {
+    IPAddress ipAddress; /* four bytes in network order in memory */
+    uint16 port;
+} NetAddress;
+
+struct ServerRoomRec;
+
+/* Host user flags that the module reads or writes. */
+#define HF_EXEMPT_A 0x0001u     /* either of these two exempts the user */
+#define HF_EXEMPT_B 0x0002u     /*   from the message rules             */
+#define HF_IDENTIFIED 0x0008u   /* identity established */
+#define HF_PINMARK 0x0100u      /* pinned by an operator (pinx) */
+#define HF_HIDDEN 0x0200u       /* hidden from non-operators */
+
+/* One connected user. */
+typedef struct ServerUserRec {
+    struct ServerUserRec *nextUser;
+    NetAddress netAddress;
+    uint32 crc;     /* client identity */
+    uint32 counter; /* client identity across connections; room owner key */
+    time_t lastActive;
+    time_t signonTime;
+    int nbrFloodEvents;
+    uint16 flags; /* HF_ bits */
+    UserActionRec *actionList;
+    UserID lastESPsender;                /* last sender of a private page */
+    struct ServerRoomRec *lastOwnedRoom; /* member room this user owns */
+    int nbrFailedPasswordAttempts;
+    uint32 puidCtr; /* per-installation identity */
+    uint32 puidCRC;
+    RoomID desiredRoom; /* room asked for at logon */
+    int authAttempts;
+    void *pluginUserInfo; /* read through getPluginUserInfo only */
+    UserRec user;
+} ServerUserRec;
+
+/* Host room flags that the module reads or writes. */
+#define RMF_PRIVATE 0x0002u
+#define RMF_CLOSED 0x0008u
+#define RMF_NOMEMBERS 0x0080u
+#define RMF_NOLOOSEPROPS 0x0200u
+
+/* The public description of a room, embedded in ServerRoomRec. */
+typedef struct RoomRec {
+    uint32 roomFlags; /* RMF_ bits */
+    sint32 facesID;
+    RoomID roomID;
+    sint16 roomNameOfst; /* Pascal string in varBuf */
+    sint16 pictNameOfst;
+    sint16 artistNameOfst;
+    sint16 passwordOfst;
+    uint16 nbrHotspots;
+    sint16 hotspotOfst;
+    uint16 nbrPictures;
+    sint16 pictureOfst;
+    uint16 nbrDrawCmds;
+    sint16 firstDrawCmd;
+    uint16 nbrPeople;
+    uint16 nbrLProps;
+    sint16 firstLProp; /* offset of the first LPropRec in varBuf */
+    sint16 reserved;
+    sint16 lenVars;
+} RoomRec;
+
+/* One room. */
+typedef struct ServerRoomRec {
+    struct ServerRoomRec *nextRoom;
+    UserID *occupants; /* ServerState.maxPeoplePerRoom slots, 0 = empty */
+    UserID lastPainter;
+    int maxOccupancy;
+    ClientID memberOwner; /* owner's counter; 0 for a room nobody owns */
+    Str31 roomPassword;   /* non-empty when the room has a password */
+    uint32 varBufAlloc;
+    unsigned char *varBuf;
+    void *pluginRoomInfo; /* read through getPluginRoomInfo only */
+    RoomRec room;
+} ServerRoomRec;
+
+/* Link at the head of every record of a room's variable buffer. */
+typedef struct LLRec {
+    sint16 nextOfst; /* offset of the next record, 0 at the end */
+    sint16 reserved;
+} LLRec;
+
+/* One loose prop in a room's variable buffer. */
+typedef struct LPropRec {
+    LLRec link;
+    AssetSpec propSpec;
+    uint32 flags;
+    sint32 refCon;
+    Point loc;
+} LPropRec;
+
+/* One drawing command; drawCmd 3 clears the room's drawings. */
+typedef struct DrawRecord {
+    LLRec link;
+    sint16 drawCmd;
+    uint16 cmdLength;
+    sint16 dataOfst;
+} DrawRecord;
+
+#define DRAW_CLEAR 3
+
+/* The state every entry point receives. */
+typedef struct ServerState {
+    ServerUserRec *currentUser; /* sender of the message in hand, or null */
+    ServerRoomRec *entrance;
+    int nbrRooms;
+    ServerRoomRec *roomList; /* linked by nextRoom, oldest first */
+    int nbrUsers;
+    ServerUserRec *userList; /* linked by nextUser, oldest first */
+    int maxPeoplePerRoom;
+} ServerState;
+
+/* A client message: this header, then `length` bytes of body. */
+typedef struct ClientMsg {
+    uint32 eventType; /* four-character code, first character high */
+    uint32 length;    /* bytes of body */
+    sint32 refNum;
+} ClientMsg;
+
+#define KESTROM_FOURCC(a, b, c, d)                                             \
+    (((uint32)(uint8)(a) << 24) | ((uint32)(uint8)(b) << 16) |                 \
+     ((uint32)(uint8)(c) << 8) | (uint32)(uint8)(d))
+
+/* The body of a message starts right after its header. */
+static inline unsigned char *clientMsgBody(ClientMsg *msg) {
+    return (unsigned char *)(msg + 1);
+}
+
+/* The logon record carried by 'regi'; the module reads two fields. */
+#define REGI_RECORD_SIZE 128
+#define REGI_OFFSET_USERNAME 8
+#define REGI_OFFSET_AUXFLAGS 72
+
+/* A fan-out: the clients a client update reaches. */
+typedef struct Fanout {
+    ServerUserRec *user;
+    sint32 wholeRoom; /* 0: that user's client; 1: everyone in the room */
+} Fanout;
+
+/* Kill reasons of ScheduleUserKill. */
+#define KILL_LOGGEDOFF 1
+#define KILL_WITHTEXT 16
+
+/* Size of the text SeedToWizKey writes, terminating NUL included. */
+#define KESTROM_WIZKEY_SIZE 32
+
+/* ------------------------------------------------------- host operations */
+
+/* Memory.  Every block the module holds comes from here. */
+void *NewPtr(size_t size);      /* a block, or null */
+void *NewPtrClear(size_t size); /* a zero-filled block, or null */
+void DisposePtr(void *block);   /* returns a block; null is ignored */
+
+/* Per-user and per-room storage that the host reserves for the module. */
+void setPluginUserInfoSize(PluginID id, sint32 bytes); /* zero-filled per user */
+void setPluginRoomInfoSize(PluginID id, sint32 bytes); /* zero-filled per room */
+void *getPluginUserInfo(PluginID id, ServerUserRec *user); /* or null */
+void *getPluginRoomInfo(PluginID id, ServerRoomRec *room); /* or null */
+
+/* Look-ups; each answers null when nothing matches. */
+ServerUserRec *GetServerUser(UserID userID);            /* connected user */
+ServerUserRec *GetServerUserByName(const char *name);   /* by C-string name */
+ServerUserRec *GetServerUserByCounter(uint32 counter);  /* by client counter */
+ServerRoomRec *GetRoom(RoomID roomID);                  /* existing room */
+int UserRank(ServerUserRec *user); /* 0 guest, 1 member, 2 wizard, 3 god */
+
+/* Texts, printf-style.  User text must only ever be an argument. */
+void UserMessage(ServerUserRec *user, const char *fmt, ...) KESTROM_PRINTF(2, 3);        /* server message to one user */
+void UserPrivateMessage(ServerUserRec *user, const char *fmt, ...) KESTROM_PRINTF(2, 3); /* private message to one user */
+void RoomMessage(ServerRoomRec *room, const char *fmt, ...) KESTROM_PRINTF(2, 3);        /* everyone in the room */
+void GlobalMessage(const char *fmt, ...) KESTROM_PRINTF(1, 2);                           /* everyone connected */
+void WizGlobalMessage(const char *fmt, ...) KESTROM_PRINTF(1, 2);                        /* every operator (rank 2+) */
+void GodGlobalMessage(const char *fmt, ...) KESTROM_PRINTF(1, 2);                        /* every owner (rank 3) */
+void WizRoomMessage(ServerRoomRec *room, const char *fmt, ...) KESTROM_PRINTF(2, 3);     /* operators in the room */
+void WizNeighborMessage(ServerUserRec *user, const char *fmt, ...) KESTROM_PRINTF(2, 3); /* operators' notice from user */
+void FormattedLogMessage(ServerUserRec *user, const char *tag, const char *fmt, ...) KESTROM_PRINTF(3, 4); /* server log line */
+
+/* Acting on users and rooms. */
+void ChangeUserRoom(ServerUserRec *user, ServerRoomRec *room, sint32 force, ClientMsg *msg); /* force 1: also closed or passworded rooms */
+void ChangeUserDesc(ServerUserRec *user, sint16 colorNbr, sint16 faceNbr, sint32 nbrProps, const AssetSpec *props); /* store and tell the room */
+void ChangeUserFace(ServerUserRec *user, sint16 faceNbr);   /* store and tell the room */
+void ChangeUserColor(ServerUserRec *user, sint16 colorNbr); /* store and tell the room */
+void UpdateUserPosition(ServerUserRec *user, Point pos);    /* tell the room the user's position */
+void DeleteLooseProp(ServerUserRec *user, sint32 propNum);  /* -1: every loose prop of the user's room */
+void AddDrawCommand(ServerUserRec *user, const DrawRecord *draw); /* a drawing for the user's room */
+void ScheduleUserKill(ServerUserRec *user, sint32 reason, const char *text, sint32 flags); /* disconnect after the current call */
+
+/* Client updates through a fan-out. */
+Fanout toUser(ServerUserRec *user);     /* that user's own client */
+Fanout toUserRoom(ServerUserRec *user); /* every client in that user's room */
+void sendMsgUserDesc(Fanout to, ServerUserRec *user, sint16 faceNbr, sint16 colorNbr, sint32 nbrProps, const AssetSpec *props); /* looks */
+void sendMsgUserProp(Fanout to, ServerUserRec *user, sint32 nbrProps, const AssetSpec *props); /* worn props */
+void sendMsgUserMove(Fanout to, ServerUserRec *user, Point pos);                  /* position */
+void sendMsgUserName(Fanout to, ServerUserRec *user, const unsigned char *name); /* Pascal name */
+void sendMsgNavError(Fanout to, sint32 code);                                     /* room change refused */
+void sendMsgDraw(Fanout to, const DrawRecord *draw);                              /* a drawing */
+
+/* Messages submitted on a user's behalf, handled after the message in hand.
+   The host owns the message from then on. */
+void deliverMessageNormal(PluginID id, ClientMsg *msg, ServerUserRec *user); /* screened by every plug-in */
+void deliverMessageDirect(PluginID id, ClientMsg *msg, ServerUserRec *user); /* carried out unscreened */
+
+/* Timers: handleTimerEvent(data) is called once, `seconds` from now. */
+void scheduleTimerEvent(PluginID id, void *data, sint32 seconds);
+
+/* Strings. */
+unsigned char *CtoPstr(char *s);  /* C string to Pascal string, in place */
+char *PtoCstr(unsigned char *s);  /* Pascal string to C string, in place */
+void DecryptCString(const unsigned char *encoded, char *out, sint32 length, sint32 flags); /* decode `length` bytes, NUL-terminate */
+
+/* Identity: one of the user's two identification keys (which 1 or 0) as text
+   of at most KESTROM_WIZKEY_SIZE bytes, NUL included. */
+void SeedToWizKey(ServerUserRec *user, char *out, sint32 which);
+
+/* ---------------------------------------------------------- entry points */
+
+/* Start: argv[0] is the module path, argv[1] the parameter file.  Returns
+   the module's state (pluginDat), or null when start failed. */
+KESTROM_EXPORT void *initializeServerPlugin(PluginID pluginID, int argc, char **argv);
+/* Stop: frees everything the module holds. */
+KESTROM_EXPORT void shutdownServerPlugin(ServerState *ss, void *pluginDat);
+/* A user has connected (record created, not yet in a room). */
+KESTROM_EXPORT void noteUserCreation(ServerState *ss, void *pluginDat, ServerUserRec *user);
+/* A user is disconnecting (record still valid). */
+KESTROM_EXPORT void noteUserDeletion(ServerState *ss, void *pluginDat, ServerUserRec *user);
+/* A room has been created. */
+KESTROM_EXPORT void noteRoomCreation(ServerState *ss, void *pluginDat, ServerRoomRec *room);
+/* A room is being deleted (record still valid). */
+KESTROM_EXPORT void noteRoomDeletion(ServerState *ss, void *pluginDat, ServerRoomRec *room);
+/* A user has entered a room. */
+KESTROM_EXPORT void noteUserRoomEntry(ServerState *ss, void *pluginDat, ServerUserRec *user, ServerRoomRec *room);
+/* A client message: returns msg to pass it, null to swallow it. */
+KESTROM_EXPORT ClientMsg *handleMessage(ServerState *ss, void *pluginDat, ClientMsg *msg);
+/* A timer set with scheduleTimerEvent has fallen due. */
+KESTROM_EXPORT void handleTimerEvent(ServerState *ss, void *pluginDat, void *timerDat);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KESTROM_HOST_H */
