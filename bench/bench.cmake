@@ -1,0 +1,13 @@
+# `make bench`: one Google Benchmark program from bench/*.cpp, driving the
+# module's code through the simulated server.
+option(KESTROM_BENCH "Build the benchmarks" OFF)
+if(KESTROM_BENCH)
+  find_package(benchmark REQUIRED)
+  file(GLOB KESTROM_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+  add_executable(kestrom-bench ${KESTROM_BENCH_SOURCES})
+  target_link_libraries(kestrom-bench PRIVATE kestrom_core
+                        -Wl,--whole-archive kestrom_sim -Wl,--no-whole-archive
+                        benchmark::benchmark ${CMAKE_DL_LIBS})
+  set_target_properties(kestrom-bench PROPERTIES ENABLE_EXPORTS ON)
+  target_compile_definitions(kestrom-bench PRIVATE KESTROM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+endif()
