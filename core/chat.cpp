@@ -1,10 +1,218 @@
 // chat.cpp - chat screening and name cleaning.
-// PLACEHOLDER: lets every line and name through until chat screening lands.
+//
+// Every chat line goes through badchat once the dispatcher has decoded it:
+// commands first, then mimick, the room gag, the spoof and face prefixes, and
+// the four rate rules that share the user's chat history.
 #include "core/chat.h"
+
+#include "commands/commands.h"
+#include "commands/scan.h"
+#include "core/helpers.h"
+#include "core/memory.h"
+#include "limits/limits.h"
+#include "pages/pages.h"
+
+#include <cstring>
 
 namespace kestrom {
 
-int badchat(const char *, ServerState *, MyState *, UserID, const char *) { return 0; }
-int checkName(unsigned char *, ServerState *, MyState *, const char *) { return 0; }
+namespace {
+
+// Characters that may open a line and are looked at by the prefix scan.
+constexpr const char *PREFIX_SET = ":;|[()\\/!@%^";
+// Characters that complete an eye (':' or ';') into a face.
+constexpr const char *MOUTH_SET = ":;|[()\\/!@%^0";
+
+// c is one of the characters of set (never the terminating NUL).
+bool isIn(char c, const char *set) { return c != '\0' && std::strchr(set, c) != nullptr; }
+
+// The characters of a name after ')': letters, digits, '_' and '.'.
+bool isNameChar(char c) { return isAlnum(c) || c == '_' || c == '.'; }
+
+// The rule of parameter `index` that applies in the current user's room.
+LimitValue *ruleHere(ServerState *serverState, MyState *state, int32_t index) {
+    return getRoomLimit(serverState, state, state->limits[index]);
+}
+
+// Replaces *slot with a copy of line (null when memory runs out).
+void rememberLine(char *&slot, const char *line) {
+    DisposePtr(slot);
+    slot = copyText(line);
+}
+
+// The outcome of the mimick rule: refused, or the room whose memory takes
+// the line once the line is let through (null: nothing to remember).
+struct Mimick {
+    bool refused;
+    RoomDat *remember;
+};
+
+// Mimick: refuses a member repeating what someone else just said here.  A
+// line too short for the rule clears the room's memory.
+Mimick checkMimick(const char *line, ServerState *serverState, MyState *state,
+                   ServerUserRec *user) {
+    const LimitValue *rule = ruleHere(serverState, state, P_MIMICK);
+    if (!rule) return {false, nullptr};
+    RoomDat *rd = roomDat(state, getUserRoom(user));
+    if (!rd) return {false, nullptr};
+    if (std::strlen(line) < rule->maximum) {
+        disposeAndClear(rd->lastChat);
+        rd->lastUserID = 0;
+        return {false, nullptr};
+    }
+    const bool repeatsAnother = rd->lastChat && UserRank(user) <= RANK_MEMBER &&
+                                rd->lastUserID != user->user.userID &&
+                                std::strcmp(rd->lastChat, line) == 0;
+    if (!repeatsAnother) return {false, rd};
+    UserDat *ud = userDat(state, user);
+    if (ud && (rule->roomsChecked & RC_WARN) && ud->lastWarning != P_MIMICK) {
+        UserMessage(user, "%s", "Repeating others chat is limited here");
+        ud->lastWarning = P_MIMICK;
+    }
+    return {true, nullptr};
+}
+
+// Refuses a spoof ('@' among the opening symbols); tells the user once.
+int refuseSpoof(ServerUserRec *user, UserDat *ud, const LimitValue *rule) {
+    if ((rule->roomsChecked & RC_WARN) && ud->lastWarning != P_SPOOF) {
+        UserMessage(user, "%s", "Spoofing is not permitted here");
+        ud->lastWarning = P_SPOOF;
+    }
+    return 1;
+}
+
+// Walks the symbols that open the line: '@' is a spoof, '|' and eye-mouth
+// pairs are face changes, ")name " is skipped.  1 to refuse.
+int badPrefix(const char *line, ServerState *serverState, MyState *state, ServerUserRec *user,
+              UserDat *ud) {
+    const LimitValue *rule = ruleHere(serverState, state, P_SPOOF);
+    if (!rule) return 0;
+    const char *p = line;
+    while (isIn(*p, PREFIX_SET)) {
+        switch (*p) {
+        case '@':
+            return refuseSpoof(user, ud, rule);
+        case ')':
+            if (p[1] == ' ') {
+                p += 2;
+            } else if (isNameChar(p[1])) {
+                ++p;
+                while (isNameChar(*p)) ++p;
+                if (*p == ' ') ++p;
+            } else {
+                ++p;
+            }
+            break;
+        case '|':
+            if (faceComingTooFast(serverState, state)) return 1;
+            ++p;
+            break;
+        case ':':
+        case ';':
+            if (!isIn(p[1], MOUTH_SET)) return 0;
+            if (faceComingTooFast(serverState, state)) return 1;
+            p += 2;
+            break;
+        default:
+            ++p;
+            break;
+        }
+    }
+    return 0;
+}
+
+// One of the four rate rules that count in the chat history.
+struct RateRule {
+    int32_t index;
+    const char *label;
+};
+
+constexpr RateRule CHAT_RULES[2][2] = {
+    // [is a page][repeats the previous line]
+    {{P_CHAT, "Chat messages"}, {P_REPCHAT, "Repeated chat messages"}},
+    {{P_PAGE, "Page messages"}, {P_REPPAGE, "Repeated pages"}},
+};
+
+// Remembers an accepted page for `er` and sends the page response later.
+void recordAcceptedPage(MyState *state, ServerUserRec *user) {
+    state->lastUserPageRoom = user->user.roomID;
+    getCUserName(state->lastUserPageName, user);
+    if (state->pageResponse) scheduleUserEvent(state, user->user.userID, TA_PAGE_RESPONSE, 1);
+}
+
+// The rate rules for chat lines and pages, new and repeated; the line then
+// becomes the user's previous line, refused or not.  1 to refuse.
+int rateRefuses(const char *line, ServerState *serverState, MyState *state, ServerUserRec *user,
+                UserDat *ud) {
+    if (!ud->lastChat && !(ud->lastChat = copyText(""))) return 0;
+    const bool repeated = std::strcmp(line, ud->lastChat) == 0;
+    const bool page = isPageCommand(line, serverState, state) != 0;
+    if (page && pageIsNotAcceptable(serverState, state, line)) return 1;
+    const RateRule &kind = CHAT_RULES[page][repeated];
+    const LimitValue *rule = ruleHere(serverState, state, kind.index);
+    const int result = rule ? checkLimit(serverState, state, &ud->chat, rule, ud, kind.index, 1,
+                                         kind.label)
+                            : 0;
+    if (page && result == 0) recordAcceptedPage(state, user);
+    rememberLine(ud->lastChat, line);
+    return result;
+}
+
+// Characters a name may not begin with.
+bool isLeadingJunk(unsigned char c) {
+    return c == ' ' || c == '\'' || c == '-' || c == '*' || c < 32;
+}
+
+// The rules after mimick: the room gag, the prefix scan and the rate rules.
+// Users exempted by their host flags pass.  1 to refuse.
+int refusedByRules(const char *line, ServerState *serverState, MyState *state,
+                   ServerUserRec *user) {
+    if (isPrivileged(user)) return 0;
+    UserDat *ud = userDat(state, user);
+    if (!ud) return 0;
+    if (ud->flags & UF_ROOMGAGGED) return 1;
+    if (badPrefix(line, serverState, state, user, ud)) return 1;
+    return rateRefuses(line, serverState, state, user, ud);
+}
+
+}  // namespace
+
+// The room remembers only lines that were let through: a line nobody heard
+// (gagged, spoofed, over a rate) is nobody's to mimick.
+int badchat(const char *line, ServerState *serverState, MyState *state, UserID target,
+            const char *) {
+    ServerUserRec *user = serverState->currentUser;
+    if (!user) return 1; // nobody to speak it
+    if (isBadCommand(line, serverState, state, target)) return 1;
+    const Mimick mimick = checkMimick(line, serverState, state, user);
+    if (mimick.refused) return 1;
+    const int result = refusedByRules(line, serverState, state, user);
+    if (result == 0 && mimick.remember) {
+        rememberLine(mimick.remember->lastChat, line);
+        mimick.remember->lastUserID = user->user.userID;
+    }
+    return result;
+}
+
+int checkName(unsigned char *pname, ServerState *serverState, MyState *, const char *) {
+    if (isPrivileged(serverState->currentUser)) return 0;
+    const int oldLength = pname[0];
+    if (oldLength > 31) {
+        pname[0] = 0;
+        return 1;
+    }
+    int from = 1;
+    while (from <= oldLength && isLeadingJunk(pname[from])) ++from;
+    int kept = 0;
+    for (; from <= oldLength; ++from) {
+        const unsigned char c = pname[from];
+        if (c == '*' || c < 32) continue;
+        if (c == ' ' && kept > 0 && pname[kept] == ' ') continue;
+        pname[++kept] = c;
+    }
+    if (kept > 0 && pname[kept] == ' ') --kept;
+    pname[0] = static_cast<unsigned char>(kept);
+    return kept != oldLength;
+}
 
 }  // namespace kestrom

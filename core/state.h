@@ -222,6 +222,9 @@ struct RoomDat {
 // ------------------------------------------------------------ the module
 
 constexpr const char *theVersionNumber = "4.0.4";
+// Told to arriving users, and to everyone when the switch is turned on.
+constexpr const char *theWizardsMayMsg =
+    "NOTE: Operators may enter closed and passworded member rooms on this server.";
 
 struct MyState {
     PluginID myPluginID;

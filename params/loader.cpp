@@ -1,29 +1,650 @@
-// loader.cpp - reading the parameter file.
-// PLACEHOLDER: checks the argument and the file, then loads no rules.
-#include "core/memory.h"
+// loader.cpp - reading the parameter file: the switches and texts, the daily
+// announcements, the setrank lines and the rules of the 27 parameters.
+//
+// Every load starts from nothing: the previous rules, announcements and
+// stored setrank lines are freed once the file is open.  Problems in a line
+// are reported with the line's number and reading goes on; a line that is
+// too long, or memory running out, ends the load.
 #include "params/params.h"
 
+#include "commands/commands.h"
+#include "commands/scan.h"
+#include "core/memory.h"
+
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace kestrom {
 
+namespace {
+
+constexpr const char *LOG_TAG = "kestrom";
+constexpr int MAX_PICTURE_NAME = 31;
+constexpr int ROOM_TYPE_SHOWN = 29; // characters of an unrecognised word quoted back
+constexpr int MESSAGE_SIZE = 160;  // one problem's own text
+constexpr int REPORT_SIZE = 512;   // a problem with its line
+constexpr int PATH_REPORT_SIZE = PATH_MAX + 160;
+
+// A report that ends the load: to the log without a user, and to the user.
+void reportLoadFailure(ServerUserRec *user, const char *text) {
+    FormattedLogMessage(nullptr, LOG_TAG, "%s", text);
+    if (user) UserPrivateMessage(user, "%s", text);
+}
+
+// "Unable to get memory for <what>, load failed".
+int outOfMemory(ServerUserRec *user, const char *what) {
+    char text[MESSAGE_SIZE];
+    std::snprintf(text, sizeof text, "Unable to get memory for %s, load failed", what);
+    reportLoadFailure(user, text);
+    return 0;
+}
+
+// The word after the one at p, or null.
+const char *followingWord(const char *p) { return nextWord(p + wordLength(p)); }
+
+// wordCmp(word, name) == 0 for a word whose length is already known: the
+// loader tries many names against each word.
+bool isWord(const char *word, int32_t length, const char *name) {
+    for (int32_t i = 0; i < length; ++i)
+        if (!name[i] || foldCase(word[i]) != foldCase(name[i])) return false;
+    return name[length] == '\0';
+}
+
+// A decimal number as strtol reads it (0 when there are no digits), held to
+// the 32-bit range; *end is where reading stopped.
+int32_t readNumber(const char *p, const char **end) {
+    char *stop = nullptr;
+    const long value = std::strtol(p, &stop, 10);
+    *end = stop;
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+// A number written inside a word (digits, optionally signed), never reaching
+// past the word; 0 when the word holds none there.
+int32_t readNumberInWord(const char *p, const char **end) {
+    const bool signedDigit = (*p == '-' || *p == '+') && p[1] >= '0' && p[1] <= '9';
+    if (!(*p >= '0' && *p <= '9') && !signedDigit) {
+        *end = p;
+        return 0;
+    }
+    return readNumber(p, end);
+}
+
+// A real as strtod reads it; 0 and the position unchanged when none can be
+// read.  Infinities and NaNs count as unreadable: no rule can use them.
+double readReal(const char *p, const char **end) {
+    char *stop = nullptr;
+    const double value = std::strtod(p, &stop);
+    if (stop == p || !std::isfinite(value)) {
+        *end = p;
+        return 0.0;
+    }
+    *end = stop;
+    return value;
+}
+
+// ------------------------------------------------------------ one line
+
+// The line in hand and where its argument starts.
+struct LineContext {
+    MyState *state;
+    ServerUserRec *user;
+    const char *line; // the whole line, without its newline
+    int lineno;
+    const char *arg; // the rest of the line after the keyword, or null
+};
+
+struct Keyword;
+
+// A keyword line's handler: 1 to go on reading, 0 when the load must fail.
+using KeywordHandler = int (*)(const LineContext &cx, const Keyword &keyword);
+
+// A keyword and the setting its lines change.
+struct Keyword {
+    const char *word;
+    KeywordHandler handle;
+    int32_t MyState::*number; // the setting a switch or number line sets
+    char *MyState::*text;     // the setting a text line sets
+    const char *complaint;    // reported when the argument is missing or too long
+};
+
+void problem(const LineContext &cx, const char *msg) {
+    fileContentError(cx.state, cx.user, cx.line, cx.lineno, msg);
+}
+
+// "yes" or any prefix of it, or exactly "no"; anything else is neither.
+enum class Answer { YES, NO, OTHER };
+
+Answer yesOrNo(const char *word) {
+    if (wordMinCmp(word, "yes", 1) == 0) return Answer::YES;
+    if (wordCmp(word, "no") == 0) return Answer::NO;
+    return Answer::OTHER;
+}
+
+// A yes/no switch; any other word leaves it unchanged, silently.
+int setSwitch(const LineContext &cx, const Keyword &keyword) {
+    if (!cx.arg) {
+        problem(cx, keyword.complaint);
+        return 1;
+    }
+    const Answer answer = yesOrNo(cx.arg);
+    if (answer != Answer::OTHER) cx.state->*keyword.number = answer == Answer::YES;
+    return 1;
+}
+
+// wizinmemberrooms: switching it on tells everyone connected.
+int setWizInMemberRooms(const LineContext &cx, const Keyword &keyword) {
+    if (cx.arg && yesOrNo(cx.arg) == Answer::YES && !cx.state->wizInMemberRooms)
+        GlobalMessage("%s", theWizardsMayMsg);
+    return setSwitch(cx, keyword);
+}
+
+// "off" (or a prefix of it) is -1, anything else is read as a number.
+int setOffOrNumber(const LineContext &cx, const Keyword &keyword) {
+    if (!cx.arg) {
+        problem(cx, keyword.complaint);
+        cx.state->*keyword.number = -1;
+        return 1;
+    }
+    const char *end = nullptr;
+    cx.state->*keyword.number = wordMinCmp(cx.arg, "off", 1) == 0 ? -1 : readNumber(cx.arg, &end);
+    return 1;
+}
+
+// A plain number; none is 0.
+int setNumber(const LineContext &cx, const Keyword &keyword) {
+    const char *end = nullptr;
+    cx.state->*keyword.number = cx.arg ? readNumber(cx.arg, &end) : 0;
+    return 1;
+}
+
+// Replaces a text setting with the rest of the line, at most `longest`
+// characters; "off" as first word (when offWord) or nothing leaves none.
+int setText(const LineContext &cx, const Keyword &keyword, int longest, bool offWord) {
+    char *&text = cx.state->*keyword.text;
+    disposeAndClear(text);
+    if (!cx.arg || (offWord && wordCmp(cx.arg, "off") == 0)) return 1;
+    if (std::strlen(cx.arg) > static_cast<size_t>(longest)) {
+        problem(cx, keyword.complaint);
+        return 1;
+    }
+    text = copyText(cx.arg);
+    return text ? 1 : outOfMemory(cx.user, keyword.word);
+}
+
+int setPicture(const LineContext &cx, const Keyword &keyword) {
+    return setText(cx, keyword, MAX_PICTURE_NAME, true);
+}
+
+int setResponse(const LineContext &cx, const Keyword &keyword) {
+    return setText(cx, keyword, MAX_TEXT_SETTING, false);
+}
+
+// ------------------------------------------------------- announcements
+
+// Seconds from now to hh:mm:ss today, or tomorrow when that has passed; -1
+// when the time cannot be represented or lies beyond a timer's reach.
+long long secondsUntil(int32_t hours, int32_t minutes, int32_t seconds) {
+    const time_t now = std::time(nullptr);
+    struct tm when;
+    if (!localtime_r(&now, &when)) return -1;
+    when.tm_hour = hours;
+    when.tm_min = minutes;
+    when.tm_sec = seconds;
+    const time_t due = std::mktime(&when);
+    if (due == static_cast<time_t>(-1)) return -1;
+    long long delay = static_cast<long long>(std::difftime(due, now));
+    if (delay < 0) delay += 86400;
+    if (delay < 0) delay = (delay % 86400 + 86400) % 86400; // hours written below zero
+    return delay <= INT32_MAX ? delay : -1;
+}
+
+// autoannounce hh:mm:ss message: a daily announcement.
+int addAnnouncement(const LineContext &cx, const Keyword &) {
+    const char *timeWord = cx.arg;
+    if (!timeWord || wordLength(timeWord) != 8) {
+        problem(cx, "autoannounce time missing or not hh:mm:ss - autoannounce ignored");
+        return 1;
+    }
+    const char *p = timeWord;
+    const int32_t hours = readNumber(p, &p);
+    if (*p == ':') ++p;
+    const int32_t minutes = readNumber(p, &p);
+    if (*p == ':') ++p;
+    const int32_t seconds = readNumber(p, &p);
+    const long long delay = *p == ' ' ? secondsUntil(hours, minutes, seconds) : -1;
+    if (delay < 0) {
+        problem(cx, "autoannounce time not hh:mm:ss - autoannounce ignored");
+        return 1;
+    }
+    const char *message = nextWord(p);
+    if (!message) {
+        problem(cx, "autoannounce message missing - autoannounce ignored");
+        return 1;
+    }
+    const size_t length = std::strlen(message);
+    if (length > static_cast<size_t>(MAX_TEXT_SETTING)) {
+        problem(cx, "autoannounce message longer than 250, ignored");
+        return 1;
+    }
+    auto *announce = newZeroed<AutoAnnounce>(length + 1);
+    auto *event = newZeroed<TimerEvent>();
+    if (!announce || !event) {
+        DisposePtr(announce);
+        DisposePtr(event);
+        return outOfMemory(cx.user, "autoannounce");
+    }
+    std::memcpy(announce->time, timeWord, 8);
+    std::memcpy(announce->message(), message, length + 1);
+    announce->event = event;
+    event->action = TA_ANNOUNCE;
+    event->param = announce;
+    announce->next = cx.state->autoannounce;
+    cx.state->autoannounce = announce;
+    scheduleTimerEvent(cx.state->myPluginID, event, static_cast<sint32>(delay));
+    return 1;
+}
+
+// -------------------------------------------------------------- setrank
+
+// setrank command rank [targetrank]: changes a command row in place.
+int applySetrank(const LineContext &cx, const Keyword &) {
+    if (!cx.arg) {
+        problem(cx, "setrank: command name missing - setrank ignored");
+        return 1;
+    }
+    CmdTable *row = findCommand(cx.state, cx.arg);
+    if (!row) {
+        problem(cx, "setrank: command not a kestrom command - setrank ignored");
+        return 1;
+    }
+    const char *rankWord = followingWord(cx.arg);
+    if (!rankWord) {
+        problem(cx, "setrank: user rank missing - setrank ignored");
+        return 1;
+    }
+    const int rank = getRank(rankWord);
+    if (rank < 0) {
+        problem(cx, "setrank: user rank not valid - setrank ignored");
+        return 1;
+    }
+    int targetRank = row->targetRank;
+    if (const char *targetWord = followingWord(rankWord)) {
+        if (row->targetRank == RANK_DISABLE) {
+            problem(cx, "setrank: command can not be targeted - setrank ignored");
+            return 1;
+        }
+        targetRank = getRank(targetWord);
+        if (targetRank < 0) {
+            problem(cx, "setrank: target rank not valid - setrank ignored");
+            return 1;
+        }
+    }
+    const size_t length = std::strlen(cx.line);
+    auto *stored = newZeroed<StringList>(length + 1);
+    if (!stored) return outOfMemory(cx.user, "setrank");
+    std::memcpy(stored->string(), cx.line, length + 1);
+    stored->next = cx.state->setranks;
+    cx.state->setranks = stored;
+    row->rank = rank;
+    row->targetRank = targetRank;
+    return 1;
+}
+
+// ------------------------------------------------------------ keywords
+
+// The keywords, in the order they are tried; any other first word names a
+// parameter.
+const Keyword theKeywords[] = {
+    {"mroombg",          setPicture,          nullptr,                    &MyState::mRoomBG,       "Picture file name longer than 31, mroombg set off"},
+    {"wizinmemberrooms", setWizInMemberRooms, &MyState::wizInMemberRooms, nullptr,                 "wizinmemberrooms not yes or no - ignored"},
+    {"rownerinroom",     setSwitch,           &MyState::rownerInRoom,     nullptr,                 "rownerinroom not yes or no - ignored"},
+    {"memberrwho",       setSwitch,           &MyState::memberRWho,       nullptr,                 "memberrwho not yes or no - ignored"},
+    {"rtakedelay",       setOffOrNumber,      &MyState::rTakeDelay,       nullptr,                 "rtakedelay not off or a number - rtake disabled"},
+    {"mroomdiscipline",  setOffOrNumber,      &MyState::mroomdiscipline,  nullptr,                 "mroomdiscipline not off or a number - member discipline commands disabled"},
+    {"gpagelength",      setNumber,           &MyState::gpageLengthLimit, nullptr,                 nullptr},
+    {"pagelength",       setNumber,           &MyState::pageLengthLimit,  nullptr,                 nullptr},
+    {"gpageresponse",    setResponse,         nullptr,                    &MyState::gpageResponse, "gpageresponse message longer than 250, ignored"},
+    {"pageresponse",     setResponse,         nullptr,                    &MyState::pageResponse,  "pageresponse message longer than 250, ignored"},
+    {"autoannounce",     addAnnouncement,     nullptr,                    nullptr,                 nullptr},
+    {"setrank",          applySetrank,        nullptr,                    nullptr,                 nullptr},
+    {"guestwiz",         setSwitch,           &MyState::guestWiz,         nullptr,                 "guestwiz not yes or no - ignored"},
+};
+
+// One line that holds a word: a keyword line or a rule line.
+int takeLine(MyState *state, ServerUserRec *user, const char *line, int lineno, const char *first) {
+    const int32_t length = wordLength(first);
+    for (const Keyword &keyword : theKeywords) {
+        if (!isWord(first, length, keyword.word)) continue;
+        const LineContext cx{state, user, line, lineno, followingWord(first)};
+        return keyword.handle(cx, keyword);
+    }
+    return buildLimitValue(state, user, first, lineno, line);
+}
+
+// The settings a load starts from; the rest keep their previous value.
+void resetSettings(MyState *state) {
+    state->rownerInRoom = 0;
+    state->memberRWho = 0;
+    state->guestWiz = 1;
+    state->rTakeDelay = -1;
+    state->mroomdiscipline = -1;
+    state->altMemberActive = 0;
+    state->pageLengthLimit = 0;
+    state->gpageLengthLimit = 0;
+}
+
+// Opens the parameter file for reading, refusing a directory; sets errno.
+FILE *openParameterFile(const char *path) {
+    FILE *f = std::fopen(path, "r");
+    if (!f) return nullptr;
+    struct stat info;
+    if (fstat(fileno(f), &info) == 0 && S_ISDIR(info.st_mode)) {
+        std::fclose(f);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return f;
+}
+
+// Reports a file that cannot be opened or read.
+void reportFileError(ServerUserRec *user, const char *what, int err, const char *path) {
+    char text[PATH_REPORT_SIZE];
+    std::snprintf(text, sizeof text, "%s failed %s, errno=%d, on file %s", what, std::strerror(err),
+                  err, path);
+    FormattedLogMessage(user, LOG_TAG, "%s", text);
+    if (user) UserPrivateMessage(user, "%s", text);
+}
+
+// Reads every line of f; 0 when the load must fail (already reported).
+int readLines(MyState *state, ServerUserRec *user, FILE *f, const char *path) {
+    char line[PARAM_LINE_SIZE];
+    int lineno = 0;
+    while (readline(line, PARAM_LINE_SIZE, f)) {
+        ++lineno;
+        const size_t length = std::strlen(line);
+        if (length == 0 || line[length - 1] != '\n') {
+            char text[PATH_REPORT_SIZE];
+            std::snprintf(text, sizeof text, "Line %d in file %s too long", lineno, path);
+            reportLoadFailure(user, text);
+            return 0;
+        }
+        line[length - 1] = '\0';
+        const char *first = nextWord(line);
+        if (!first || *first == '#') continue;
+        if (!takeLine(state, user, line, lineno, first)) return 0;
+    }
+    if (std::ferror(f)) {
+        reportFileError(user, "Read", errno ? errno : EIO, path);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------ the loader
+
 int loadParameterFile(MyState *state, ServerUserRec *user) {
-    if (state->argc < 2) {
-        FormattedLogMessage(nullptr, "kestrom", "%s", "Usage: ../bin/kestrom.so parameter-file");
+    if (state->argc < 2 || !state->argv || !state->argv[1]) {
+        FormattedLogMessage(nullptr, LOG_TAG, "%s", "Usage: ../bin/kestrom.so parameter-file");
         return 0;
     }
     const char *path = state->argv[1];
-    FILE *f = std::fopen(path, "r");
+    FILE *f = openParameterFile(path);
     if (!f) {
-        const int err = errno;
-        FormattedLogMessage(user, "kestrom", "Open failed %s, errno=%d, on file %s", std::strerror(err), err, path);
-        if (user) UserPrivateMessage(user, "Open failed %s, errno=%d, on file %s", std::strerror(err), err, path);
+        reportFileError(user, "Open", errno, path);
         return 0;
     }
     freeLimits(state);
+    resetSettings(state);
+    const int loaded = readLines(state, user, f, path);
     std::fclose(f);
+    if (!loaded) return 0;
+    sortTypeLimits(user, state);
+    showParameters(state, user, 1);
     return 1;
+}
+
+// Reads up to maxlen - 1 characters or through the next newline.  A last
+// line without a newline gets one when it is short enough; a line that
+// still has no newline is too long.  A NUL byte ends the line's text (what
+// follows it up to the newline is dropped), so the text is always a string.
+char *readline(char *line, int maxlen, FILE *f) {
+    if (maxlen < 3) return nullptr;
+    int length = 0;
+    int nul = -1;
+    while (length < maxlen - 1) {
+        const int c = getc_unlocked(f);
+        if (c == EOF) break;
+        if (c == '\0' && nul < 0) nul = length;
+        line[length++] = static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    if (length == 0) return nullptr;
+    const bool hasNewline = line[length - 1] == '\n';
+    bool addNewline = false;
+    if (!hasNewline) addNewline = std::getc(f) == EOF && length < maxlen - 2;
+    if (nul >= 0) {
+        length = nul;
+        if (hasNewline) line[length++] = '\n';
+    }
+    if (addNewline) line[length++] = '\n';
+    line[length] = '\0';
+    return line;
+}
+
+int getRank(const char *cp) {
+    struct RankWord {
+        const char *word;
+        int rank;
+    };
+    static constexpr RankWord theRankWords[] = {
+        {"guest", RANK_GUEST}, {"member", RANK_MEMBER}, {"wizard", RANK_WIZARD},
+        {"operator", RANK_WIZARD}, {"god", RANK_GOD}, {"owner", RANK_GOD},
+        {"disable", RANK_DISABLE},
+    };
+    for (const RankWord &rankWord : theRankWords)
+        if (wordCmp(cp, rankWord.word) == 0) return rankWord.rank;
+    const int32_t number = getUint(cp);
+    return number >= RANK_GUEST && number <= RANK_DISABLE ? number : -1;
+}
+
+void fileContentError(MyState *, ServerUserRec *user, const char *line, int lineno,
+                      const char *msg) {
+    char text[REPORT_SIZE];
+    std::snprintf(text, sizeof text, "Problem %s in line %d of parameter file: %.100s", msg, lineno,
+                  line);
+    FormattedLogMessage(user, LOG_TAG, "%s", text);
+    if (user) UserPrivateMessage(user, "%s", text);
+}
+
+// ------------------------------------------------------------ rule lines
+
+namespace {
+
+// The registry row named by the word at lp, or null.
+const ParameterTable *findParameter(const char *lp) {
+    const int32_t length = wordLength(lp);
+    for (const ParameterTable &row : parameterTable) {
+        if (!row.name) break;
+        if (isWord(lp, length, row.name)) return &row;
+    }
+    return nullptr;
+}
+
+// A bare parameter name: the built-in default when there is one (*keep).
+// 0 when memory ran out (reported).
+int takeDefault(MyState *state, ServerUserRec *user, const ParameterTable &row, int lineno,
+                const char *line, LimitValue *rule, bool *keep) {
+    char msg[MESSAGE_SIZE];
+    const LimitValue *proto = row.defaultValue;
+    std::snprintf(msg, sizeof msg, proto ? "No %s data specified, default used"
+                                         : "No %s data specified, entry ignored", row.name);
+    fileContentError(state, user, line, lineno, msg);
+    *keep = proto != nullptr;
+    if (!proto) return 1;
+    rule->maximum = proto->maximum;
+    rule->decay = proto->decay;
+    rule->roomsChecked = proto->roomsChecked;
+    if (proto->string && !(rule->string = copyText(proto->string)))
+        return outOfMemory(user, "LimitValue");
+    return 1;
+}
+
+// The values after the parameter name, read by the row's paramMask.  0 when
+// memory ran out (reported).
+int readRuleValues(MyState *state, ServerUserRec *user, const ParameterTable &row, int lineno,
+                   const char *line, const char *cp, LimitValue *rule) {
+    if (row.paramMask & PM_MAXIMUM) {
+        rule->maximum = static_cast<uint32_t>(readNumber(cp, &cp));
+        cp = nextWord(cp);
+    }
+    if (cp && (row.paramMask & PM_ROOM)) {
+        if (wordCmp(cp, "currentroom") == 0) {
+            rule->maximum = 0;
+            cp += wordLength(cp);
+        } else {
+            rule->maximum = static_cast<uint32_t>(readNumber(cp, &cp));
+        }
+        cp = nextWord(cp);
+    }
+    if (cp && (row.paramMask & PM_DECAY)) {
+        rule->decay = readReal(cp, &cp);
+        cp = nextWord(cp);
+    }
+    if (row.paramMask & PM_STRING) {
+        if (cp && !(rule->string = copyText(cp))) return outOfMemory(user, "LimitValue");
+        return 1;
+    }
+    return isWhereCheckedOK(state, user, line, lineno, cp ? cp : "", rule);
+}
+
+}  // namespace
+
+int buildLimitValue(MyState *state, ServerUserRec *user, const char *lp, int lineno,
+                    const char *line) {
+    LimitValue *rule = newZeroed<LimitValue>();
+    if (!rule) return outOfMemory(user, "LimitValue");
+    const ParameterTable *row = findParameter(lp);
+    if (!row) {
+        DisposePtr(rule);
+        fileContentError(state, user, line, lineno, "unrecognizable parameter name, ignored");
+        return 1;
+    }
+    const char *cp = followingWord(lp);
+    bool keep = true;
+    const int ok = cp ? readRuleValues(state, user, *row, lineno, line, cp, rule)
+                      : takeDefault(state, user, *row, lineno, line, rule, &keep);
+    if (!ok || !keep) {
+        freeRule(rule);
+        return ok;
+    }
+    rule->next = state->limits[row->index];
+    state->limits[row->index] = rule;
+    return 1;
+}
+
+// ------------------------------------------------------- room selection
+
+namespace {
+
+// A word of a room selection and what it does to roomsChecked.
+struct RoomWord {
+    const char *word;
+    int32_t adds;
+    bool clears;
+};
+
+constexpr RoomWord theRoomWords[] = {
+    {"all",       RC_ALL,       false},
+    {"nowhere",   0,            true},
+    {"off",       0,            true},
+    {"public",    RC_PUBLIC,    false},
+    {"private",   RC_PRIVATE,   false},
+    {"member",    RC_MEMBER,    false},
+    {"altmember", RC_ALTMEMBER, false},
+    {"limbo",     RC_LIMBO,     false},
+    {"warn",      RC_WARN,      false},
+};
+
+// rmN or rmN-M (lower-case "rm"): a new range at the head of the rule's list.
+int addRoomRange(ServerUserRec *user, const char *word, LimitValue *limit) {
+    auto *range = newZeroed<RoomNumbers>();
+    if (!range) return outOfMemory(user, "RoomNumber");
+    const char *p = word + 2;
+    range->low = range->high = readNumberInWord(p, &p);
+    if (*p == '-') range->high = readNumberInWord(p + 1, &p);
+    range->next = limit->roomNumbers;
+    limit->roomNumbers = range;
+    return 1;
+}
+
+void complainRoomType(MyState *state, ServerUserRec *user, const char *line, int lineno,
+                      const char *word) {
+    char msg[MESSAGE_SIZE];
+    const int shown = wordLength(word) < ROOM_TYPE_SHOWN ? wordLength(word) : ROOM_TYPE_SHOWN;
+    std::snprintf(msg, sizeof msg, "Unrecognized room type \"%.*s\", ignored", shown, word);
+    fileContentError(state, user, line, lineno, msg);
+}
+
+}  // namespace
+
+int isWhereCheckedOK(MyState *state, ServerUserRec *user, const char *line, int lineno,
+                     const char *typeList, LimitValue *limit) {
+    int32_t checked = 0;
+    for (const char *word = nextWord(typeList); word; word = followingWord(word)) {
+        if (word[0] == 'r' && word[1] == 'm') {
+            if (!addRoomRange(user, word, limit)) return 0;
+            continue;
+        }
+        const RoomWord *known = nullptr;
+        const int32_t length = wordLength(word);
+        for (const RoomWord &roomWord : theRoomWords)
+            if (isWord(word, length, roomWord.word)) {
+                known = &roomWord;
+                break;
+            }
+        if (!known) {
+            complainRoomType(state, user, line, lineno, word);
+            continue;
+        }
+        checked = known->clears ? 0 : checked | known->adds;
+        if (known->adds & RC_ALTMEMBER) state->altMemberActive = 1;
+    }
+    limit->roomsChecked = checked;
+    return 1;
+}
+
+// Rules with room ranges first, in chain order (the later line first); then
+// the others in file order (the earlier line first).
+void sortTypeLimits(ServerUserRec *, MyState *state) {
+    for (LimitValue *&chain : state->limits) {
+        LimitValue *ranged = nullptr, **rangedTail = &ranged;
+        LimitValue *plain = nullptr;
+        for (LimitValue *rule = chain; rule;) {
+            LimitValue *next = rule->next;
+            if (rule->roomNumbers) {
+                rule->next = nullptr;
+                *rangedTail = rule;
+                rangedTail = &rule->next;
+            } else {
+                rule->next = plain; // reversing puts them back in file order
+                plain = rule;
+            }
+            rule = next;
+        }
+        *rangedTail = plain;
+        chain = ranged;
+    }
 }
 
 }  // namespace kestrom

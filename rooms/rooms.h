@@ -5,6 +5,13 @@
 
 namespace kestrom {
 
+// What a room pin leaves the user wearing, and where it puts the user.
+constexpr AssetID ROOM_PIN_PROP_ID = 1280;
+constexpr Point ROOM_PIN_SPOT = {362, 490}; // v, h
+
+// The list length a room keeps when mroomdiscipline is not above 0.
+constexpr int32_t DEFAULT_BAD_ACTOR_CAPACITY = 20;
+
 // Records `sanction` against user in room (adds to a matching entry).
 void rememberPerp(ServerState *serverState, MyState *state, ServerUserRec *user,
                   ServerRoomRec *room, int32_t sanction);

@@ -1,1 +1,88 @@
-int main() { return 0; }
+// kestrom_sim.cpp - the simulated chat server's program: plays scenario
+// files against the kestrom module, or reads directives from standard input.
+//
+//   kestrom-sim [--module PATH] [--quiet] [--fail-alloc K | --fail-alloc-from K]
+//               [--count-allocs] [FILE...]
+//
+// With no file, or the file "-", directives are read from standard input and
+// run as soon as each is read.  The module defaults to kestrom.so beside this
+// program.  Exit status: 0 every check held, 1 a check failed, 2 a file could
+// not be run.
+#include "sim/clock.h"
+#include "sim/scenario.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char *const theUsage =
+    "usage: kestrom-sim [--module PATH] [--quiet] [--fail-alloc K | --fail-alloc-from K] "
+    "[--count-allocs] [FILE...]\n";
+
+// kestrom.so in the directory of this program.
+std::string defaultModulePath(const char *argv0) {
+    std::error_code ec;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) self = std::filesystem::absolute(argv0, ec);
+    return (self.parent_path() / "kestrom.so").string();
+}
+
+// A count K >= 1 from the command line, or 0 when it is not one.
+long countArg(const char *text) {
+    char *end = nullptr;
+    const long k = std::strtol(text, &end, 10);
+    return (*text && *end == '\0' && k >= 1) ? k : 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    kestrom::sim::useUtc();
+    kestrom::sim::RunOptions options;
+    options.modulePath = defaultModulePath(argv[0]);
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--module" && hasValue) {
+            options.modulePath = argv[++i];
+        } else if (arg == "--quiet") {
+            options.quiet = true;
+        } else if ((arg == "--fail-alloc" || arg == "--fail-alloc-from") && hasValue) {
+            const long k = countArg(argv[++i]);
+            if (!k) {
+                std::cerr << "kestrom-sim: " << arg << " needs a count of 1 or more\n" << theUsage;
+                return 2;
+            }
+            (arg == "--fail-alloc" ? options.failAlloc : options.failAllocFrom) = k;
+        } else if (arg == "--count-allocs") {
+            options.countAllocs = true;
+        } else if (arg == "--help" || arg == "-h") {
+            std::cout << theUsage;
+            return 0;
+        } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+            std::cerr << "kestrom-sim: unknown option " << arg << '\n' << theUsage;
+            return 2;
+        } else {
+            files.push_back(arg);
+        }
+    }
+
+    kestrom::sim::ScenarioRunner runner(options, std::cout);
+    if (files.empty()) files.push_back("-");
+    for (const std::string &file : files) {
+        if (file == "-")
+            runner.runConsole(std::cin, isatty(STDIN_FILENO));
+        else
+            runner.runFile(file);
+    }
+    runner.printSummary();
+    return runner.exitCode();
+}

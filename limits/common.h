@@ -1,0 +1,23 @@
+// common.h - pieces the limit files share: the closeness test of the
+// distance rules and the loose-prop freezes.
+#pragma once
+
+#include "core/state.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace kestrom {
+
+// a and b lie at most `limit` pixels apart in both coordinates.
+inline bool withinDistance(Point a, Point b, uint32_t limit) {
+    const auto dh = static_cast<uint32_t>(std::abs(int{a.h} - int{b.h}));
+    const auto dv = static_cast<uint32_t>(std::abs(int{a.v} - int{b.v}));
+    return dh <= limit && dv <= limit;
+}
+
+// 1, after telling the user, when the room's loose props are frozen for the
+// user: by the member owner (not for the owner) or by an operator.
+int loosePropsFrozen(ServerUserRec *user, ServerRoomRec *room, const RoomDat *rd);
+
+}  // namespace kestrom

@@ -1,0 +1,143 @@
+// props.cpp - the loose-prop rules (frozen props, the same prop too close to
+// itself) and the duplicate-avatar test.
+//
+// Loose props lie in the room's variable buffer as a chain of LPropRec
+// records linked by offsets.  The chain comes from the host's buffer, so the
+// walk trusts none of it: every offset goes through getInVarBuf, a record is
+// read only when all of it lies within varBufAlloc, and a chain that loops
+// ends after nbrLProps records.
+#include "core/helpers.h"
+#include "limits/common.h"
+#include "limits/limits.h"
+
+namespace kestrom {
+
+namespace {
+
+// Walks a room's loose props in chain order.
+class LoosePropWalk {
+  public:
+    explicit LoosePropWalk(ServerRoomRec *room)
+        : room_(room), offset_(offsetOf(room->room.firstLProp)), remaining_(room->room.nbrLProps) {}
+
+    // The next record (its address in the buffer, its fields copied into
+    // `prop`), or null at the end of the chain or at a bad offset.
+    const LPropRec *next(LPropRec &prop) {
+        if (remaining_ == 0 || !room_->varBuf) return nullptr;
+        void *at = getInVarBuf(room_, offset_, 3);
+        if (!at || uint64_t{offset_} + sizeof(LPropRec) > room_->varBufAlloc) return nullptr;
+        std::memcpy(&prop, at, sizeof prop);
+        --remaining_;
+        offset_ = offsetOf(prop.link.nextOfst);
+        return static_cast<const LPropRec *>(at);
+    }
+
+  private:
+    // A negative offset becomes one far past any buffer.
+    static uint32_t offsetOf(sint16 ofst) { return static_cast<uint32_t>(int32_t{ofst}); }
+
+    ServerRoomRec *room_;
+    uint32_t offset_;
+    uint32_t remaining_;
+};
+
+// Both sorted lists hold the same ids, position by position.
+bool sameIds(const AssetSpec *a, const AssetSpec *b, int32_t count) {
+    for (int32_t i = 0; i < count; ++i)
+        if (a[i].id != b[i].id) return false;
+    return true;
+}
+
+}  // namespace
+
+int loosePropsFrozen(ServerUserRec *user, ServerRoomRec *room, const RoomDat *rd) {
+    if (!rd) return 0;
+    if ((rd->flags & RF_RPROPFREEZE) && !isMemberOwnerOf(user, room)) {
+        UserMessage(user, "%s", "The owner has frozen loose props here");
+        return 1;
+    }
+    if (rd->flags & RF_PROPFREEZE) {
+        UserMessage(user, "%s", "Sorry, loose props have been frozen here");
+        return 1;
+    }
+    return 0;
+}
+
+LPropRec *findPropInRoom(ServerState *serverState, MyState *, int32_t propNum) {
+    ServerRoomRec *room = getUserRoom(serverState->currentUser);
+    if (!room || room->room.nbrLProps == 0 || propNum < 0) return nullptr;
+    LoosePropWalk walk(room);
+    LPropRec prop;
+    for (int32_t index = 0; const LPropRec *at = walk.next(prop); ++index)
+        if (index == propNum) return const_cast<LPropRec *>(at);
+    return nullptr;
+}
+
+int anotherPropAlreadyAt(ServerState *serverState, MyState *state, const LPropRec *roomprop,
+                         AssetSpec propSpec, Point loc) {
+    ServerUserRec *user = serverState->currentUser;
+    UserDat *ud = userDat(state, user);
+    ServerRoomRec *room = getUserRoom(user);
+    if (!room) return 1;
+    if (isPrivileged(user)) return 0;
+    const LimitValue *zone = getRoomLimit(serverState, state, state->limits[P_ZONE]);
+    if (!zone) return 0;
+
+    LoosePropWalk walk(room);
+    LPropRec prop;
+    while (const LPropRec *at = walk.next(prop)) {
+        if (at == roomprop || prop.propSpec.id != propSpec.id) continue;
+        if (!withinDistance(loc, prop.loc, zone->maximum)) continue;
+        if ((zone->roomsChecked & RC_WARN) && ud && ud->lastWarning != P_ZONE) {
+            UserMessage(user, "%s", "Duplicate props are limited here");
+            ud->lastWarning = P_ZONE;
+        }
+        return 1;
+    }
+    return 0;
+}
+
+int isBadPropMove(ServerState *serverState, MyState *state, const PropMove *pm) {
+    ServerUserRec *user = serverState->currentUser;
+    ServerRoomRec *room = getUserRoom(user);
+    if (!room) return 1;
+    if (loosePropsFrozen(user, room, roomDat(state, room))) return 1;
+    const LPropRec *prop = findPropInRoom(serverState, state, pm->propID);
+    if (!prop) return 0; // the host deals with an index that names no prop
+    LPropRec copy;
+    std::memcpy(&copy, prop, sizeof copy);
+    return anotherPropAlreadyAt(serverState, state, prop, copy.propSpec, pm->pos);
+}
+
+void copyAndSortProps(const AssetSpec *input, AssetSpec *output, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) output[i] = input[i];
+    for (int32_t i = 0; i < count; ++i)
+        for (int32_t j = i + 1; j < count; ++j)
+            if (output[i].id > output[j].id) {
+                const AssetSpec swap = output[i];
+                output[i] = output[j];
+                output[j] = swap;
+            }
+}
+
+int isThereADuplicateAvatar(ServerState *serverState, MyState *, ServerRoomRec *room,
+                            ServerUserRec *ignoreuser, int32_t nbrProps, const AssetSpec *props) {
+    if (nbrProps < 0 || nbrProps > KESTROM_MAX_WORN_PROPS) return 1;
+    if (isPrivileged(serverState->currentUser) || !room->occupants) return 0;
+    AssetSpec wanted[KESTROM_MAX_WORN_PROPS];
+    copyAndSortProps(props, wanted, nbrProps);
+
+    const UserID ignored = ignoreuser ? ignoreuser->user.userID : 0;
+    for (int slot = 0; slot < serverState->maxPeoplePerRoom; ++slot) {
+        const UserID id = room->occupants[slot];
+        if (id == 0 || id == ignored) continue;
+        const ServerUserRec *other = GetServerUser(id);
+        if (!other || other->user.nbrProps != nbrProps) continue;
+        AssetSpec worn[KESTROM_MAX_WORN_PROPS];
+        copyAndSortProps(other->user.propSpec, worn, nbrProps);
+        if (sameIds(wanted, worn, nbrProps)) return 1;
+    }
+    return 0;
+}
+
+}  // namespace kestrom

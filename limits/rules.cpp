@@ -1,0 +1,104 @@
+// rules.cpp - choosing the rule of a parameter for a room, and the leaky
+// bucket that every rate rule counts in.
+#include "core/helpers.h"
+#include "limits/limits.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace kestrom {
+
+// The room is in one of the rule's room-number ranges.
+static bool rangesSelect(const LimitValue *rule, RoomID roomID) {
+    for (const RoomNumbers *range = rule->roomNumbers; range; range = range->next)
+        if (roomID >= range->low && roomID <= range->high) return true;
+    return false;
+}
+
+// The room-kind bit that selects the room: member rooms by their owner's
+// room-limits switch, the others by the host's private flag.
+static int32_t roomKind(const ServerRoomRec *room, const RoomDat *rd) {
+    if (room->memberOwner != 0)
+        return (rd && (rd->flags & RF_RLIMIT)) ? RC_ALTMEMBER : RC_MEMBER;
+    return (room->room.roomFlags & RMF_PRIVATE) ? RC_PRIVATE : RC_PUBLIC;
+}
+
+// Whether one rule applies in `room` (null: limbo, where any selection does).
+static bool ruleSelects(const LimitValue *rule, const ServerRoomRec *room, const RoomDat *rd) {
+    if (!room) return rule->roomsChecked != 0;
+    if (rangesSelect(rule, room->room.roomID)) return true;
+    return (rule->roomsChecked & roomKind(room, rd)) != 0;
+}
+
+// The first rule of the chain that applies in `room`, or null.
+static LimitValue *ruleForRoom(MyState *state, LimitValue *first, ServerRoomRec *room) {
+    const RoomDat *rd = roomDat(state, room);
+    for (LimitValue *rule = first; rule; rule = rule->next)
+        if (ruleSelects(rule, room, rd)) return rule;
+    return nullptr;
+}
+
+LimitValue *getRoomLimitForRoom(ServerState *, MyState *state, LimitValue *first, RoomID roomID) {
+    if (!first) return nullptr;
+    return ruleForRoom(state, first, GetRoom(roomID));
+}
+
+LimitValue *getRoomLimit(ServerState *serverState, MyState *state, LimitValue *first) {
+    if (!first) return nullptr;
+    const ServerUserRec *user = serverState->currentUser;
+    return ruleForRoom(state, first, user ? GetRoom(user->user.roomID) : nullptr);
+}
+
+// A real number as a fill level: truncated toward zero, kept within int32.
+static int32_t truncatedLevel(double value) {
+    if (std::isnan(value)) return 0;
+    return static_cast<int32_t>(std::clamp(std::trunc(value), double{INT_MIN}, double{INT_MAX}));
+}
+
+// The level left after the bucket drained since the last check.  A clock
+// that went back, a negative or unusable decay drains nothing.
+static int32_t drainedLevel(const ActivityHistory *hist, const LimitValue *limit, time_t now) {
+    double drain = std::trunc(difftime(now, hist->lastTime) * limit->decay);
+    if (!(drain > 0)) drain = 0;
+    const double level = static_cast<double>(hist->numberRecent) - drain;
+    return level > 0 ? truncatedLevel(level) : 0;
+}
+
+// level + units, saturating instead of wrapping.
+static int32_t addUnits(int32_t level, int32_t numActions) {
+    const int64_t sum = static_cast<int64_t>(level) + numActions;
+    return sum > INT_MAX ? INT_MAX : static_cast<int32_t>(sum);
+}
+
+// Tells the user once per kind in a row that the activity is limited.
+static void warnLimited(ServerState *serverState, UserDat *ud, int32_t limitNumber,
+                        const char *type) {
+    if (!ud || ud->lastWarning == limitNumber) return;
+    if (serverState->currentUser) UserMessage(serverState->currentUser, "%s are limited here", type);
+    ud->lastWarning = limitNumber;
+}
+
+int checkLimit(ServerState *serverState, MyState *, ActivityHistory *hist, const LimitValue *limit,
+               UserDat *ud, int32_t limitNumber, int32_t numActions, const char *type) {
+    const time_t now = time(nullptr);
+    ServerUserRec *user = serverState->currentUser;
+    if (user && UserRank(user) >= RANK_WIZARD) return 0;
+    if (limit->maximum == LIMIT_UNLIMITED) return 0;
+
+    const int32_t level = drainedLevel(hist, limit, now);
+    hist->numberRecent = level;
+    hist->lastTime = now;
+    if (static_cast<uint32_t>(level) < limit->maximum) {
+        hist->numberRecent = addUnits(level, numActions);
+        return 0;
+    }
+
+    if (limit->roomsChecked & RC_WARN) warnLimited(serverState, ud, limitNumber, type);
+    const int32_t refused = addUnits(level, numActions);
+    const double cap = static_cast<double>(limit->maximum) + limit->decay;
+    hist->numberRecent = refused > cap ? truncatedLevel(cap) : refused;
+    return 1;
+}
+
+}  // namespace kestrom

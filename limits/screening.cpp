@@ -1,0 +1,181 @@
+// screening.cpp - the activity checks the dispatcher runs on room messages,
+// names, faces, spot states, prop drops and deletions, avatars and moves.
+#include "core/helpers.h"
+#include "limits/common.h"
+#include "limits/limits.h"
+
+namespace kestrom {
+
+namespace {
+
+// A rate rule: its parameter, the user's counter it fills, the warning noun.
+struct RateKind {
+    int32_t index;
+    ActivityHistory UserDat::*history;
+    const char *type;
+};
+
+constexpr RateKind ROOMMSG_RATE    = {P_ROOMMSG,         &UserDat::roommsg,         "Room messages"};
+constexpr RateKind NAME_RATE       = {P_NAMECHANGE,      &UserDat::nameChange,      "Name changes"};
+constexpr RateKind FACE_RATE       = {P_FACECHANGE,      &UserDat::faceChange,      "Face changes"};
+constexpr RateKind SPOTSTATE_RATE  = {P_SPOTSTATECHANGE, &UserDat::spotStateChange, "Spot state changes"};
+constexpr RateKind PROPDROP_RATE   = {P_PROPDROP,        &UserDat::propDrop,        "Prop drops"};
+constexpr RateKind AVATAR_RATE     = {P_AVATARCHANGE,    &UserDat::avatarChange,    "Avatar changes"};
+constexpr RateKind MOVE_RATE       = {P_MOVE,            &UserDat::move,            "Moves"};
+constexpr RateKind SLIDE_RATE      = {P_SLIDE,           &UserDat::slide,           "Slides"};
+
+// How close (in both coordinates) a request must be to count as a slide.
+constexpr int SLIDE_DISTANCE = 4;
+
+// Counts `units` of the activity against the rule for the user's room; 1 to
+// refuse, 0 when allowed or when no rule applies there.
+int rateRefuses(ServerState *serverState, MyState *state, UserDat *ud, const RateKind &kind,
+                int32_t units = 1) {
+    const LimitValue *rule = getRoomLimit(serverState, state, state->limits[kind.index]);
+    if (!rule) return 0;
+    return checkLimit(serverState, state, &(ud->*kind.history), rule, ud, kind.index, units,
+                      kind.type);
+}
+
+// The plain pattern: privileged users (when `privilegedPass`) and users
+// without a record go free, everyone else is rate-checked.
+int plainRateRefuses(ServerState *serverState, MyState *state, const RateKind &kind,
+                     bool privilegedPass) {
+    ServerUserRec *user = serverState->currentUser;
+    UserDat *ud = userDat(state, user);
+    if (privilegedPass && isPrivileged(user)) return 0;
+    if (!ud) return 0;
+    return rateRefuses(serverState, state, ud, kind);
+}
+
+// Sends a rule's text once per kind in a row.
+void warnOnce(ServerUserRec *user, UserDat *ud, int32_t index, const char *text) {
+    if (!ud || ud->lastWarning == index) return;
+    UserMessage(user, "%s", text);
+    ud->lastWarning = index;
+}
+
+// The units an avatar change costs: the new props minus those worn
+// unchanged at the same position (ids compared), at least 1.
+int32_t avatarChangeCost(const ServerUserRec *user, int32_t nbrProps, const AssetSpec *props) {
+    int32_t worn = user->user.nbrProps;
+    if (worn > KESTROM_MAX_WORN_PROPS) worn = KESTROM_MAX_WORN_PROPS;
+    int32_t same = 0;
+    for (int32_t i = 0; i < nbrProps && i < worn; ++i)
+        if (props[i].id == user->user.propSpec[i].id) ++same;
+    const int32_t cost = nbrProps - same;
+    return cost < 1 ? 1 : cost;
+}
+
+// Another occupant of the room stands within the personal space of `pos`.
+bool someoneWithin(ServerState *serverState, const ServerRoomRec *room, const ServerUserRec *user,
+                   Point pos, uint32_t space) {
+    if (!room->occupants) return false;
+    for (int slot = 0; slot < serverState->maxPeoplePerRoom; ++slot) {
+        const UserID id = room->occupants[slot];
+        if (id == 0 || id == user->user.userID) continue;
+        const ServerUserRec *other = GetServerUser(id);
+        if (other && withinDistance(other->user.roomPos, pos, space)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int roommsgComingTooFast(ServerState *serverState, MyState *state) {
+    return plainRateRefuses(serverState, state, ROOMMSG_RATE, true);
+}
+
+int nameComingTooFast(ServerState *serverState, MyState *state) {
+    return plainRateRefuses(serverState, state, NAME_RATE, true);
+}
+
+int faceComingTooFast(ServerState *serverState, MyState *state) {
+    return plainRateRefuses(serverState, state, FACE_RATE, true);
+}
+
+int spotStateComingTooFast(ServerState *serverState, MyState *state) {
+    return plainRateRefuses(serverState, state, SPOTSTATE_RATE, false);
+}
+
+int propsComingTooFast(ServerState *serverState, MyState *state) {
+    ServerUserRec *user = serverState->currentUser;
+    UserDat *ud = userDat(state, user);
+    ServerRoomRec *room = getUserRoom(user);
+    if (!room) return 1;
+    if (isPrivileged(user)) return 0;
+    const RoomDat *rd = roomDat(state, room);
+    if (rd && (rd->flags & RF_RNOLOOSEPROPS) && !isMemberOwnerOf(user, room)) {
+        UserMessage(user, "%s", "The owner has limited loose props here");
+        return 1;
+    }
+    if (!ud) return 0;
+    if (ud->flags & UF_ROOMPINNED) return 1;
+    return rateRefuses(serverState, state, ud, PROPDROP_RATE);
+}
+
+int propDelBlocked(ServerState *serverState, MyState *state, int32_t propNum) {
+    ServerUserRec *user = serverState->currentUser;
+    ServerRoomRec *room = getUserRoom(user);
+    if (!room) return 1;
+    if (loosePropsFrozen(user, room, roomDat(state, room))) return 1;
+    if (isPrivileged(user) || propNum != -1) return 0;
+
+    const LimitValue *rule = getRoomLimit(serverState, state, state->limits[P_CLEARLOOSEPROPS]);
+    if (!rule) return 0;
+    if (room->room.nbrPeople <= rule->maximum) return 0;
+    if (user->lastOwnedRoom == room) return 0;
+    if (rule->roomsChecked & RC_WARN)
+        warnOnce(user, userDat(state, user), P_CLEARLOOSEPROPS, "Clearlooseprops is limited here");
+    return 1;
+}
+
+int avatarComingTooFast(ServerState *serverState, MyState *state, int32_t nbrProps,
+                        const AssetSpec *props) {
+    ServerUserRec *user = serverState->currentUser;
+    UserDat *ud = userDat(state, user);
+    if (!ud || isPrivileged(user)) return 0;
+    if (ud->flags & (UF_ROOMPINNED | UF_ROOMPROPGAGGED)) return 1;
+    if (rateRefuses(serverState, state, ud, AVATAR_RATE, avatarChangeCost(user, nbrProps, props)))
+        return 1;
+    if (nbrProps == 0) return 0;
+
+    ServerRoomRec *room = getUserRoom(user);
+    if (!room) return 0;
+    const RoomDat *rd = roomDat(state, room);
+    const LimitValue *rule = getRoomLimit(serverState, state, state->limits[P_NODUPAVATARS]);
+    const bool roomBarsDuplicates =
+        rd && (rd->flags & RF_RNODUPAVATARS) && !isMemberOwnerOf(user, room);
+    if (!rule && !roomBarsDuplicates) return 0;
+    if (!isThereADuplicateAvatar(serverState, state, room, user, nbrProps, props)) return 0;
+    if (!rule || (rule->roomsChecked & RC_WARN))
+        warnOnce(user, ud, P_NODUPAVATARS,
+                 "You aren't permitted to wear the same avatar as someone else here");
+    return 1;
+}
+
+int moveComingTooFast(ServerState *serverState, MyState *state, Point pos) {
+    ServerUserRec *user = serverState->currentUser;
+    UserDat *ud = userDat(state, user);
+    if (ud && (ud->flags & UF_ROOMPINNED)) return 1;
+    if (!user || UserRank(user) >= RANK_WIZARD) return 0;
+
+    if (ud) {
+        const Point last = ud->lastClientPos;
+        ud->lastClientPos = pos;
+        const bool slide = withinDistance(pos, user->user.roomPos, SLIDE_DISTANCE) ||
+                           withinDistance(pos, last, SLIDE_DISTANCE);
+        if (rateRefuses(serverState, state, ud, slide ? SLIDE_RATE : MOVE_RATE)) return 1;
+    }
+
+    const LimitValue *zone = getRoomLimit(serverState, state, state->limits[P_AVATARZONE]);
+    if (!zone) return 0;
+    const ServerRoomRec *room = getUserRoom(user);
+    if (!room) return 1;
+    if (!someoneWithin(serverState, room, user, pos, zone->maximum)) return 0;
+    if (zone->roomsChecked & RC_WARN)
+        warnOnce(user, ud, P_AVATARZONE, "Avatars have some private space here");
+    return 1;
+}
+
+}  // namespace kestrom

@@ -1,0 +1,78 @@
+// scenario.h - the scenario language of kestrom-sim: lexing and parsing of
+// directives, and the runner that plays scenario files (or the interactive
+// console) against a fresh simulated server each, printing a transcript and
+// counting checks.  The verbs are listed at the top of sim/session.cpp.
+#pragma once
+
+#include <iosfwd>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrom::sim {
+
+// A directive that cannot be run: reported as FILE:LINE: message.
+struct ScenarioError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Reads the next word of `line` from `pos`, skipping blanks (spaces, tabs);
+// false at the end of the line.  Double quotes hold blanks, with \" and \\ (a backslash)
+// inside them.  Throws ScenarioError for an unterminated quote.
+bool nextWord(std::string_view line, size_t &pos, std::string &word);
+// TEXT: the rest of the line after `pos`, less the single blank that follows
+// the fixed words; everything else verbatim.
+std::string restText(std::string_view line, size_t pos);
+
+struct Directive {
+    int line = 0;
+    std::string verb;
+    std::vector<std::string> words;  // the words after the verb
+    std::string text;                // TEXT, for the verbs that take one
+    std::vector<std::string> block;  // the lines of a params block
+    std::string source;              // the line as written
+};
+
+// True for blank and comment lines.
+bool isSkippable(std::string_view line);
+// One directive from its line; a params block's lines are added by the
+// caller.  Throws ScenarioError for an unknown verb or a wrong word count.
+Directive parseDirective(std::string_view line, int lineNumber);
+
+struct RunOptions {
+    std::string modulePath;
+    bool quiet = false;
+    long failAlloc = 0;     // --fail-alloc K: the K-th allocation of each file fails
+    long failAllocFrom = 0; // --fail-alloc-from K: every one from the K-th on
+    bool countAllocs = false;
+};
+
+// The checks and errors of every file run so far.
+struct Tally {
+    long passed = 0;
+    long failed = 0;
+    bool error = false;
+};
+
+class ScenarioRunner {
+public:
+    ScenarioRunner(RunOptions options, std::ostream &out) : options_(std::move(options)), out_(out) {}
+
+    // Runs one scenario file in a fresh server.
+    void runFile(const std::string &path);
+    // Runs directives from `in` as they are read (`prompt`: show a prompt).
+    void runConsole(std::istream &in, bool prompt);
+    // "N passed, M failed".
+    void printSummary() const;
+    // 0 all checks held, 1 a check failed, 2 a file could not be run.
+    int exitCode() const;
+    const Tally &tally() const { return tally_; }
+
+private:
+    RunOptions options_;
+    std::ostream &out_;
+    Tally tally_;
+};
+
+}  // namespace kestrom::sim
