@@ -4,7 +4,7 @@ BUILD    ?= build
 CMAKE_OPTS ?=
 JOBS     ?= 2
 
-.PHONY: all build test demo bench fuzz coverage sanitize clean
+.PHONY: all build test demo bench fuzz fuzz-run coverage memcheck sanitize clean
 
 all: build
 
@@ -28,7 +28,48 @@ bench:
 
 # The test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:
-	$(MAKE) test BUILD=$(BUILD)-asan CMAKE_OPTS="-DKESTROM_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug $(CMAKE_OPTS)"
+	$(MAKE) test BUILD=$(BUILD)-asan CMAKE_OPTS="-DKESTROM_SANITIZE=address,undefined,float-cast-overflow -DCMAKE_BUILD_TYPE=Debug $(CMAKE_OPTS)"
+
+# The libFuzzer targets, built with clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer (LeakSanitizer comes with AddressSanitizer).
+FUZZ_TARGETS = handle_message parameter_file
+FUZZ_SECONDS ?= 60
+FUZZ_BUILD = $(BUILD)-fuzz
+
+fuzz:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	      -DKESTROM_FUZZ=ON -DKESTROM_SANITIZE=address,undefined $(CMAKE_OPTS) >/dev/null
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(subst _,-,$(addprefix fuzz-,$(FUZZ_TARGETS)))
+
+# Each target for FUZZ_SECONDS seconds, from the committed seeds; what it
+# learns stays in $(FUZZ_BUILD)/corpus/, findings go to $(FUZZ_BUILD)/findings/.
+# Copy a finding into fuzz/regressions/TARGET/ once it is fixed.
+fuzz-run: fuzz
+	@for t in $(FUZZ_TARGETS); do \
+	    mkdir -p $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/findings/$$t && \
+	    echo "== fuzz $$t for $(FUZZ_SECONDS) s" && \
+	    $(FUZZ_BUILD)/fuzz-$$(echo $$t | tr _ -) -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	        -rss_limit_mb=2048 -print_final_stats=1 -dict=fuzz/kestrom.dict \
+	        -artifact_prefix=$(FUZZ_BUILD)/findings/$$t/ $(FUZZ_ARGS) \
+	        $(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t $$(ls -d fuzz/regressions/$$t 2>/dev/null) \
+	        2>$(FUZZ_BUILD)/findings/$$t.log || { tail -n 60 $(FUZZ_BUILD)/findings/$$t.log; exit 1; }; \
+	    grep -E '^(stat::|Done|INFO: Seed)' $(FUZZ_BUILD)/findings/$$t.log || true; \
+	done
+
+# Every scenario under valgrind's memcheck; a module block still out after
+# stop fails too.
+memcheck: build
+	valgrind -q --leak-check=full --error-exitcode=1 $(BUILD)/kestrom-sim --quiet --check-leaks \
+	    tests/scenarios/*.scenario examples/*.scenario
+
+# Line and branch coverage of the module over the whole test suite; fails
+# below 95% of lines or 85% of branches in any of the module's folders.
+coverage:
+	cmake -S . -B $(BUILD)-coverage -DKESTROM_COVERAGE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_OPTS) >/dev/null
+	cmake --build $(BUILD)-coverage -j$(JOBS)
+	find $(BUILD)-coverage -name '*.gcda' -delete
+	cd $(BUILD)-coverage && ctest --output-on-failure -j$(JOBS)
+	python3 tools/coverage_report.py $(BUILD)-coverage
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-coverage

@@ -228,49 +228,4 @@ constexpr Kind KINDS[] = {
     return true;
 }();
 
-// Prints each kind's median against the pass-through module's, after the
-// usual console output: CPU time (steadier on a busy machine) and real time.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run> &runs) override {
-        for (const Run &run : runs)
-            if (run.aggregate_name == "median")
-                medians_[run.run_name.function_name] = {run.GetAdjustedCPUTime(),
-                                                        run.GetAdjustedRealTime()};
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        std::printf("\nmedian per message (ns), kestrom against the pass-through module:\n");
-        std::printf("  %-32s %9s %9s %7s %9s %9s %7s\n", "", "cpu", "baseline", "ratio", "real",
-                    "baseline", "ratio");
-        for (const Kind &kind : KINDS) {
-            const std::string base = std::string("screen/") + kind.name;
-            const auto k = medians_.find(base + "/kestrom");
-            const auto p = medians_.find(base + "/passthrough");
-            if (k == medians_.end() || p == medians_.end()) continue;
-            const Times &a = k->second, &b = p->second;
-            std::printf("  %-32s %9.1f %9.1f %7.1f %9.1f %9.1f %7.1f\n", kind.name, a.cpu, b.cpu,
-                        a.cpu / b.cpu, a.real, b.real, a.real / b.real);
-        }
-    }
-
-  private:
-    struct Times {
-        double cpu, real;
-    };
-    std::map<std::string, Times> medians_;
-};
-
 }  // namespace
-
-// Weak, so that a main of another benchmark file of this program wins; the
-// ratio table is then left out.
-__attribute__((weak)) int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
-}

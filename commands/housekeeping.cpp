@@ -59,6 +59,7 @@ KESTROM_COMMAND(pdel) {
 
 // The host's no-loose-props flag of the issuer's room.
 KESTROM_COMMAND(nolooseprops) {
+    if (!userRoom) return 1;
     runSwitch<uint32>(user, cp, userRoom->room.roomFlags, RMF_NOLOOSEPROPS, NOLOOSEPROPS_TEXTS);
     return 1;
 }

@@ -83,6 +83,28 @@ constexpr CmdTable theBuiltInCommands[NBR_COMMANDS] = {
     {"userprefs",      0, "`userprefs",                   "Reports user's current stats.",                                                                      CC_MANAGING       | CF_TARGETNAME,                                    WIZARD, WIZARD,  do_userprefs},
 };
 
+// The rows grouped by the first letter of their command word, each group in
+// table order: a typed word can only name a row of its own first letter.
+struct LetterIndex {
+    uint8_t rows[NBR_COMMANDS];
+    uint8_t start[27]; // the rows of letter c are rows[start[c]] .. rows[start[c + 1] - 1]
+};
+
+constexpr LetterIndex indexByFirstLetter() {
+    LetterIndex index{};
+    int next = 0;
+    for (int letter = 0; letter < 26; ++letter) {
+        index.start[letter] = static_cast<uint8_t>(next);
+        for (int i = 0; i < NBR_COMMANDS; ++i)
+            if (theBuiltInCommands[i].command[0] == 'a' + letter) index.rows[next++] = static_cast<uint8_t>(i);
+    }
+    index.start[26] = static_cast<uint8_t>(next);
+    return index;
+}
+
+constexpr LetterIndex theLetterIndex = indexByFirstLetter();
+static_assert(theLetterIndex.start[26] == NBR_COMMANDS, "every command word begins with a lower-case letter");
+
 // The live table starts as a copy of the built-in rows when the module is
 // loaded, before any entry point runs.
 bool copyBuiltInTable() {
@@ -107,7 +129,11 @@ void resetCommandRanks() {
 // A minimum of 0 means the whole command word must be typed.
 CmdTable *findCommand(MyState *, const char *cp) {
     if (!cp) return nullptr;
-    for (CmdTable &row : cmdTable) {
+    const char first = foldCase(*cp);
+    if (first < 'a' || first > 'z') return nullptr;
+    const int letter = first - 'a';
+    for (int i = theLetterIndex.start[letter]; i < theLetterIndex.start[letter + 1]; ++i) {
+        CmdTable &row = cmdTable[theLetterIndex.rows[i]];
         const int minimum = row.minimum ? row.minimum : static_cast<int>(std::strlen(row.command));
         if (wordMinCmp(cp, row.command, minimum) == 0) return &row;
     }

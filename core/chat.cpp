@@ -29,15 +29,9 @@ bool isIn(char c, const char *set) { return c != '\0' && std::strchr(set, c) != 
 // The characters of a name after ')': letters, digits, '_' and '.'.
 bool isNameChar(char c) { return isAlnum(c) || c == '_' || c == '.'; }
 
-// The rule of parameter `index` that applies in the current user's room.
-LimitValue *ruleHere(ServerState *serverState, MyState *state, int32_t index) {
-    return getRoomLimit(serverState, state, state->limits[index]);
-}
-
-// Replaces *slot with a copy of line (null when memory runs out).
-void rememberLine(char *&slot, const char *line) {
-    DisposePtr(slot);
-    slot = copyText(line);
+// The rule of parameter `index` that applies in `room`, the user's room.
+LimitValue *ruleIn(MyState *state, int32_t index, ServerRoomRec *room) {
+    return getRoomLimitIn(state, state->limits[index], room);
 }
 
 // The outcome of the mimick rule: refused, or the room whose memory takes
@@ -49,11 +43,10 @@ struct Mimick {
 
 // Mimick: refuses a member repeating what someone else just said here.  A
 // line too short for the rule clears the room's memory.
-Mimick checkMimick(const char *line, ServerState *serverState, MyState *state,
-                   ServerUserRec *user) {
-    const LimitValue *rule = ruleHere(serverState, state, P_MIMICK);
+Mimick checkMimick(const char *line, MyState *state, ServerUserRec *user, ServerRoomRec *room) {
+    const LimitValue *rule = ruleIn(state, P_MIMICK, room);
     if (!rule) return {false, nullptr};
-    RoomDat *rd = roomDat(state, getUserRoom(user));
+    RoomDat *rd = roomDat(state, room);
     if (!rd) return {false, nullptr};
     if (std::strlen(line) < rule->maximum) {
         disposeAndClear(rd->lastChat);
@@ -84,8 +77,8 @@ int refuseSpoof(ServerUserRec *user, UserDat *ud, const LimitValue *rule) {
 // Walks the symbols that open the line: '@' is a spoof, '|' and eye-mouth
 // pairs are face changes, ")name " is skipped.  1 to refuse.
 int badPrefix(const char *line, ServerState *serverState, MyState *state, ServerUserRec *user,
-              UserDat *ud) {
-    const LimitValue *rule = ruleHere(serverState, state, P_SPOOF);
+              UserDat *ud, ServerRoomRec *room) {
+    const LimitValue *rule = ruleIn(state, P_SPOOF, room);
     if (!rule) return 0;
     const char *p = line;
     while (isIn(*p, PREFIX_SET)) {
@@ -141,20 +134,22 @@ void recordAcceptedPage(MyState *state, ServerUserRec *user) {
 }
 
 // The rate rules for chat lines and pages, new and repeated; the line then
-// becomes the user's previous line, refused or not.  1 to refuse.
+// becomes the user's previous line, refused or not (a repeated line already
+// is).  1 to refuse.
 int rateRefuses(const char *line, ServerState *serverState, MyState *state, ServerUserRec *user,
-                UserDat *ud) {
-    if (!ud->lastChat && !(ud->lastChat = copyText(""))) return 0;
+                UserDat *ud, ServerRoomRec *room) {
+    if (!ud->lastChat) keepText(ud->lastChat, ud->lastChatCapacity, "");
+    if (!ud->lastChat) return 0;
     const bool repeated = std::strcmp(line, ud->lastChat) == 0;
     const bool page = isPageCommand(line, serverState, state) != 0;
     if (page && pageIsNotAcceptable(serverState, state, line)) return 1;
     const RateRule &kind = CHAT_RULES[page][repeated];
-    const LimitValue *rule = ruleHere(serverState, state, kind.index);
+    const LimitValue *rule = ruleIn(state, kind.index, room);
     const int result = rule ? checkLimit(serverState, state, &ud->chat, rule, ud, kind.index, 1,
                                          kind.label)
                             : 0;
     if (page && result == 0) recordAcceptedPage(state, user);
-    rememberLine(ud->lastChat, line);
+    if (!repeated) keepText(ud->lastChat, ud->lastChatCapacity, line);
     return result;
 }
 
@@ -166,13 +161,13 @@ bool isLeadingJunk(unsigned char c) {
 // The rules after mimick: the room gag, the prefix scan and the rate rules.
 // Users exempted by their host flags pass.  1 to refuse.
 int refusedByRules(const char *line, ServerState *serverState, MyState *state,
-                   ServerUserRec *user) {
+                   ServerUserRec *user, ServerRoomRec *room) {
     if (isPrivileged(user)) return 0;
     UserDat *ud = userDat(state, user);
     if (!ud) return 0;
     if (ud->flags & UF_ROOMGAGGED) return 1;
-    if (badPrefix(line, serverState, state, user, ud)) return 1;
-    return rateRefuses(line, serverState, state, user, ud);
+    if (badPrefix(line, serverState, state, user, ud, room)) return 1;
+    return rateRefuses(line, serverState, state, user, ud, room);
 }
 
 }  // namespace
@@ -184,11 +179,12 @@ int badchat(const char *line, ServerState *serverState, MyState *state, UserID t
     ServerUserRec *user = serverState->currentUser;
     if (!user) return 1; // nobody to speak it
     if (isBadCommand(line, serverState, state, target)) return 1;
-    const Mimick mimick = checkMimick(line, serverState, state, user);
+    ServerRoomRec *room = getUserRoom(user);
+    const Mimick mimick = checkMimick(line, state, user, room);
     if (mimick.refused) return 1;
-    const int result = refusedByRules(line, serverState, state, user);
+    const int result = refusedByRules(line, serverState, state, user, room);
     if (result == 0 && mimick.remember) {
-        rememberLine(mimick.remember->lastChat, line);
+        keepText(mimick.remember->lastChat, mimick.remember->lastChatCapacity, line);
         mimick.remember->lastUserID = user->user.userID;
     }
     return result;

@@ -203,13 +203,6 @@ Verdict screenStage1(const Message &m) {
 
 // ---------------------------------------------------------------- stage 2
 
-// Replaces the user's remembered line with a copy of `text` (null when no
-// memory is left).
-void rememberLine(UserDat *ud, const char *text) {
-    DisposePtr(ud->lastChat);
-    ud->lastChat = copyText(text);
-}
-
 // 'smsg': a page to the operators, under the page and repeated-page rules.
 Verdict screenPage(const Message &m) {
     if (m.userHas(UF_PAGEGAGGED)) {
@@ -219,7 +212,8 @@ Verdict screenPage(const Message &m) {
     if (!m.user || !m.textEndsWithin(0)) return Verdict::Swallow;
     UserDat *ud = m.ud();
     if (!ud) return Verdict::Pass;
-    if (!ud->lastChat && !(ud->lastChat = copyText(""))) return Verdict::Pass;
+    if (!ud->lastChat) keepText(ud->lastChat, ud->lastChatCapacity, "");
+    if (!ud->lastChat) return Verdict::Pass;
 
     const char *text = m.text(0);
     if (std::strcmp(text, ud->lastChat) == 0) {
@@ -230,7 +224,7 @@ Verdict screenPage(const Message &m) {
     const LimitValue *rule = getRoomLimit(m.ss, m.state, m.state->limits[P_PAGE]);
     if (rule && checkLimit(m.ss, m.state, &ud->chat, rule, ud, P_PAGE, 1, "Page messages"))
         return Verdict::Swallow;
-    rememberLine(ud, text);
+    keepText(ud->lastChat, ud->lastChatCapacity, text);
     return Verdict::Pass;
 }
 
@@ -389,7 +383,10 @@ extern "C" ClientMsg *handleMessage(ServerState *ss, void *pluginDat, ClientMsg 
 
     const Message m = {ss, static_cast<MyState *>(pluginDat), msg, ss->currentUser,
                        clientMsgBody(msg), msg->length};
+    m.state->inMessage = true; // the rate checks of this message read the clock once
+    m.state->messageTimeRead = false;
     Verdict verdict = screenStage1(m);
     if (verdict == Verdict::Stage2) verdict = screenStage2(m);
+    m.state->inMessage = false;
     return verdict == Verdict::Pass ? msg : nullptr;
 }

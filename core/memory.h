@@ -6,6 +6,7 @@
 #include "core/host.h"
 
 #include <cstddef>
+#include <cstdint>
 
 namespace kestrom {
 
@@ -19,6 +20,11 @@ T *newZeroed(size_t extra = 0) {
 // A copy of the NUL-terminated text s (or its first n characters), or null.
 char *copyText(const char *s);
 char *copyText(const char *s, size_t n);
+
+// Keeps a copy of `text` in `slot`, a block of `capacity` bytes: the block
+// is reused when the text fits, otherwise replaced by one with room to
+// spare.  When memory runs out the slot is left null.
+void keepText(char *&slot, uint32_t &capacity, const char *text);
 
 // Frees *p and sets it to null.
 template <typename T>

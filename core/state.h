@@ -201,6 +201,7 @@ struct UserDat {
     Point lastClientPos; // last position the client asked for; (-5,-5) unknown
     int32_t flags;       // UF_ bits
     int32_t clientType;  // logon auxFlags & 0x80000000
+    uint32_t lastChatCapacity; // bytes of the lastChat block, while there is one
 };
 
 // ------------------------------------------------------ per-room records
@@ -215,6 +216,7 @@ struct RoomDat {
     int32_t flags;               // RF_ bits
     char *lastChat;              // last line said here (mimick rule), or null
     UserID lastUserID;           // who said it
+    uint32_t lastChatCapacity;   // bytes of the lastChat block, while there is one
     time_t ownerLogoffTime;      // when the member owner last logged off
     RoomBadActor *badActorList;  // the room's disciplined users
 };
@@ -247,6 +249,11 @@ struct MyState {
     int32_t gpageLengthLimit;
     char *pageResponse;
     char *gpageResponse;
+    // While a message is in hand, its first rate check reads the clock into
+    // messageTime and the others use it: one message reads the clock once.
+    bool inMessage;
+    bool messageTimeRead;
+    time_t messageTime;
 };
 
 // --------------------------------------------------------------- lifecycle

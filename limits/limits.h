@@ -13,6 +13,8 @@ LimitValue *getRoomLimitForRoom(ServerState *serverState, MyState *state, LimitV
                                 RoomID roomID);
 // The same for the current user's room.
 LimitValue *getRoomLimit(ServerState *serverState, MyState *state, LimitValue *first);
+// The same for a room already in hand (null: the user is in no room).
+LimitValue *getRoomLimitIn(MyState *state, LimitValue *first, ServerRoomRec *room);
 
 // -------------------------------------------------------------- rate check
 

@@ -80,7 +80,7 @@ int anotherPropAlreadyAt(ServerState *serverState, MyState *state, const LPropRe
     ServerRoomRec *room = getUserRoom(user);
     if (!room) return 1;
     if (isPrivileged(user)) return 0;
-    const LimitValue *zone = getRoomLimit(serverState, state, state->limits[P_ZONE]);
+    const LimitValue *zone = getRoomLimitIn(state, state->limits[P_ZONE], room);
     if (!zone) return 0;
 
     LoosePropWalk walk(room);

@@ -18,36 +18,38 @@ static bool rangesSelect(const LimitValue *rule, RoomID roomID) {
 
 // The room-kind bit that selects the room: member rooms by their owner's
 // room-limits switch, the others by the host's private flag.
-static int32_t roomKind(const ServerRoomRec *room, const RoomDat *rd) {
-    if (room->memberOwner != 0)
+static int32_t roomKind(const MyState *state, ServerRoomRec *room) {
+    if (room->memberOwner != 0) {
+        const RoomDat *rd = roomDat(state, room);
         return (rd && (rd->flags & RF_RLIMIT)) ? RC_ALTMEMBER : RC_MEMBER;
+    }
     return (room->room.roomFlags & RMF_PRIVATE) ? RC_PRIVATE : RC_PUBLIC;
 }
 
-// Whether one rule applies in `room` (null: limbo, where any selection does).
-static bool ruleSelects(const LimitValue *rule, const ServerRoomRec *room, const RoomDat *rd) {
+// Whether one rule applies in `room` of kind `kind` (no room: limbo, where
+// any selection does).
+static bool ruleSelects(const LimitValue *rule, const ServerRoomRec *room, int32_t kind) {
     if (!room) return rule->roomsChecked != 0;
     if (rangesSelect(rule, room->room.roomID)) return true;
-    return (rule->roomsChecked & roomKind(room, rd)) != 0;
+    return (rule->roomsChecked & kind) != 0;
 }
 
-// The first rule of the chain that applies in `room`, or null.
-static LimitValue *ruleForRoom(MyState *state, LimitValue *first, ServerRoomRec *room) {
-    const RoomDat *rd = roomDat(state, room);
+LimitValue *getRoomLimitIn(MyState *state, LimitValue *first, ServerRoomRec *room) {
+    if (!first) return nullptr;
+    const int32_t kind = room ? roomKind(state, room) : 0;
     for (LimitValue *rule = first; rule; rule = rule->next)
-        if (ruleSelects(rule, room, rd)) return rule;
+        if (ruleSelects(rule, room, kind)) return rule;
     return nullptr;
 }
 
 LimitValue *getRoomLimitForRoom(ServerState *, MyState *state, LimitValue *first, RoomID roomID) {
     if (!first) return nullptr;
-    return ruleForRoom(state, first, GetRoom(roomID));
+    return getRoomLimitIn(state, first, GetRoom(roomID));
 }
 
 LimitValue *getRoomLimit(ServerState *serverState, MyState *state, LimitValue *first) {
     if (!first) return nullptr;
-    const ServerUserRec *user = serverState->currentUser;
-    return ruleForRoom(state, first, user ? GetRoom(user->user.roomID) : nullptr);
+    return getRoomLimitIn(state, first, getUserRoom(serverState->currentUser));
 }
 
 // A real number as a fill level: truncated toward zero, kept within int32.
@@ -59,7 +61,8 @@ static int32_t truncatedLevel(double value) {
 // The level left after the bucket drained since the last check.  A clock
 // that went back, a negative or unusable decay drains nothing.
 static int32_t drainedLevel(const ActivityHistory *hist, const LimitValue *limit, time_t now) {
-    double drain = std::trunc(difftime(now, hist->lastTime) * limit->decay);
+    const double elapsed = difftime(now, hist->lastTime);
+    double drain = elapsed > 0 ? std::trunc(elapsed * limit->decay) : 0;
     if (!(drain > 0)) drain = 0;
     const double level = static_cast<double>(hist->numberRecent) - drain;
     return level > 0 ? truncatedLevel(level) : 0;
@@ -79,13 +82,24 @@ static void warnLimited(ServerState *serverState, UserDat *ud, int32_t limitNumb
     ud->lastWarning = limitNumber;
 }
 
-int checkLimit(ServerState *serverState, MyState *, ActivityHistory *hist, const LimitValue *limit,
+// The time of the message in hand, read from the clock by its first rate
+// check; outside a message, the clock itself.
+static time_t messageTime(MyState *state) {
+    if (!state || !state->inMessage) return time(nullptr);
+    if (!state->messageTimeRead) {
+        state->messageTime = time(nullptr);
+        state->messageTimeRead = true;
+    }
+    return state->messageTime;
+}
+
+int checkLimit(ServerState *serverState, MyState *state, ActivityHistory *hist, const LimitValue *limit,
                UserDat *ud, int32_t limitNumber, int32_t numActions, const char *type) {
-    const time_t now = time(nullptr);
     ServerUserRec *user = serverState->currentUser;
     if (user && UserRank(user) >= RANK_WIZARD) return 0;
     if (limit->maximum == LIMIT_UNLIMITED) return 0;
 
+    const time_t now = messageTime(state);
     const int32_t level = drainedLevel(hist, limit, now);
     hist->numberRecent = level;
     hist->lastTime = now;

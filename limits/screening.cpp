@@ -27,11 +27,11 @@ constexpr RateKind SLIDE_RATE      = {P_SLIDE,           &UserDat::slide,       
 // How close (in both coordinates) a request must be to count as a slide.
 constexpr int SLIDE_DISTANCE = 4;
 
-// Counts `units` of the activity against the rule for the user's room; 1 to
-// refuse, 0 when allowed or when no rule applies there.
-int rateRefuses(ServerState *serverState, MyState *state, UserDat *ud, const RateKind &kind,
-                int32_t units = 1) {
-    const LimitValue *rule = getRoomLimit(serverState, state, state->limits[kind.index]);
+// Counts `units` of the activity against the rule for `room`, the user's
+// room; 1 to refuse, 0 when allowed or when no rule applies there.
+int rateRefuses(ServerState *serverState, MyState *state, UserDat *ud, ServerRoomRec *room,
+                const RateKind &kind, int32_t units = 1) {
+    const LimitValue *rule = getRoomLimitIn(state, state->limits[kind.index], room);
     if (!rule) return 0;
     return checkLimit(serverState, state, &(ud->*kind.history), rule, ud, kind.index, units,
                       kind.type);
@@ -45,7 +45,7 @@ int plainRateRefuses(ServerState *serverState, MyState *state, const RateKind &k
     UserDat *ud = userDat(state, user);
     if (privilegedPass && isPrivileged(user)) return 0;
     if (!ud) return 0;
-    return rateRefuses(serverState, state, ud, kind);
+    return rateRefuses(serverState, state, ud, getUserRoom(user), kind);
 }
 
 // Sends a rule's text once per kind in a row.
@@ -111,7 +111,7 @@ int propsComingTooFast(ServerState *serverState, MyState *state) {
     }
     if (!ud) return 0;
     if (ud->flags & UF_ROOMPINNED) return 1;
-    return rateRefuses(serverState, state, ud, PROPDROP_RATE);
+    return rateRefuses(serverState, state, ud, room, PROPDROP_RATE);
 }
 
 int propDelBlocked(ServerState *serverState, MyState *state, int32_t propNum) {
@@ -121,7 +121,7 @@ int propDelBlocked(ServerState *serverState, MyState *state, int32_t propNum) {
     if (loosePropsFrozen(user, room, roomDat(state, room))) return 1;
     if (isPrivileged(user) || propNum != -1) return 0;
 
-    const LimitValue *rule = getRoomLimit(serverState, state, state->limits[P_CLEARLOOSEPROPS]);
+    const LimitValue *rule = getRoomLimitIn(state, state->limits[P_CLEARLOOSEPROPS], room);
     if (!rule) return 0;
     if (room->room.nbrPeople <= rule->maximum) return 0;
     if (user->lastOwnedRoom == room) return 0;
@@ -136,14 +136,13 @@ int avatarComingTooFast(ServerState *serverState, MyState *state, int32_t nbrPro
     UserDat *ud = userDat(state, user);
     if (!ud || isPrivileged(user)) return 0;
     if (ud->flags & (UF_ROOMPINNED | UF_ROOMPROPGAGGED)) return 1;
-    if (rateRefuses(serverState, state, ud, AVATAR_RATE, avatarChangeCost(user, nbrProps, props)))
-        return 1;
-    if (nbrProps == 0) return 0;
-
     ServerRoomRec *room = getUserRoom(user);
-    if (!room) return 0;
+    if (rateRefuses(serverState, state, ud, room, AVATAR_RATE, avatarChangeCost(user, nbrProps, props)))
+        return 1;
+    if (nbrProps == 0 || !room) return 0;
+
     const RoomDat *rd = roomDat(state, room);
-    const LimitValue *rule = getRoomLimit(serverState, state, state->limits[P_NODUPAVATARS]);
+    const LimitValue *rule = getRoomLimitIn(state, state->limits[P_NODUPAVATARS], room);
     const bool roomBarsDuplicates =
         rd && (rd->flags & RF_RNODUPAVATARS) && !isMemberOwnerOf(user, room);
     if (!rule && !roomBarsDuplicates) return 0;
@@ -160,17 +159,17 @@ int moveComingTooFast(ServerState *serverState, MyState *state, Point pos) {
     if (ud && (ud->flags & UF_ROOMPINNED)) return 1;
     if (!user || UserRank(user) >= RANK_WIZARD) return 0;
 
+    ServerRoomRec *room = getUserRoom(user);
     if (ud) {
         const Point last = ud->lastClientPos;
         ud->lastClientPos = pos;
         const bool slide = withinDistance(pos, user->user.roomPos, SLIDE_DISTANCE) ||
                            withinDistance(pos, last, SLIDE_DISTANCE);
-        if (rateRefuses(serverState, state, ud, slide ? SLIDE_RATE : MOVE_RATE)) return 1;
+        if (rateRefuses(serverState, state, ud, room, slide ? SLIDE_RATE : MOVE_RATE)) return 1;
     }
 
-    const LimitValue *zone = getRoomLimit(serverState, state, state->limits[P_AVATARZONE]);
+    const LimitValue *zone = getRoomLimitIn(state, state->limits[P_AVATARZONE], room);
     if (!zone) return 0;
-    const ServerRoomRec *room = getUserRoom(user);
     if (!room) return 1;
     if (!someoneWithin(serverState, room, user, pos, zone->maximum)) return 0;
     if (zone->roomsChecked & RC_WARN)

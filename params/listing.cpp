@@ -5,6 +5,10 @@
 
 #include "core/memory.h"
 
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace kestrom {
@@ -83,11 +87,74 @@ constexpr ListingRow theListing[] = {
     {Form::THRESHOLD,     "zone",             P_ZONE,            nullptr,                    nullptr},
 };
 
-// Appends piece to s when it fits before se with room for the NUL.
-void appendPiece(char *s, const char *se, const char *piece) {
-    char *end = s + std::strlen(s);
-    const size_t length = std::strlen(piece);
-    if (se - end > static_cast<ptrdiff_t>(length)) std::memcpy(end, piece, length + 1);
+// A line written piece by piece into a buffer that ends at `end`: a piece
+// is added whole when it fits with room for the NUL, and left out when not.
+class LineWriter {
+  public:
+    // Writes on after the text already in `line`.
+    LineWriter(char *line, char *end) : at_(line + std::strlen(line)), end_(end) {}
+    // Starts `line` afresh.
+    template <size_t N>
+    explicit LineWriter(char (&line)[N]) : at_(line), end_(line + N) {
+        *at_ = '\0';
+    }
+
+    LineWriter &add(const char *piece, size_t length) {
+        if (end_ - at_ > static_cast<ptrdiff_t>(length)) {
+            std::memcpy(at_, piece, length);
+            at_ += length;
+            *at_ = '\0';
+        }
+        return *this;
+    }
+    LineWriter &add(const char *piece) { return add(piece, std::strlen(piece)); }
+    // A number as %d writes it.
+    LineWriter &add(int32_t number) {
+        char digits[16];
+        const auto written = std::to_chars(digits, digits + sizeof digits, number);
+        return add(digits, static_cast<size_t>(written.ptr - digits));
+    }
+
+  private:
+    char *at_;
+    char *end_;
+};
+
+// The value as a whole number of 10^-decimals, fewest decimals first (at
+// most six), when it is 0 or lies within 0.0001 .. 999999 and needs at most
+// six significant digits; false otherwise.
+bool asShortDecimal(double value, int64_t &units, int &decimals) {
+    if (value != 0 && std::fabs(value) < 1e-4) return false;
+    double scale = 1;
+    for (decimals = 0; decimals <= 6; ++decimals, scale *= 10) {
+        const double whole = std::fabs(value * scale);
+        if (!(whole < 1e6)) return false;
+        if (whole != std::trunc(whole)) continue;
+        units = static_cast<int64_t>(whole);
+        for (; decimals > 0 && units % 10 == 0; --decimals) units /= 10;
+        return true;
+    }
+    return false;
+}
+
+// The decay as %g writes it.  %g rounds to six significant digits, drops
+// trailing zeros and writes 0.0001 to 999999 in fixed notation, so a short
+// decimal is written here digit for digit; anything else (or a locale whose
+// decimal point is not '.') goes through snprintf.
+void formatDecay(double decay, char (&text)[32]) {
+    int64_t units = 0;
+    int decimals = 0;
+    if (std::strcmp(std::localeconv()->decimal_point, ".") != 0 || !asShortDecimal(decay, units, decimals)) {
+        std::snprintf(text, sizeof text, "%g", decay);
+        return;
+    }
+    char fraction[8];
+    fraction[decimals] = '\0';
+    for (int i = decimals - 1; i >= 0; --i, units /= 10) fraction[i] = static_cast<char>('0' + units % 10);
+    LineWriter writer(text);
+    if (std::signbit(decay)) writer.add("-");
+    writer.add(static_cast<int32_t>(units));
+    if (decimals > 0) writer.add(".").add(fraction);
 }
 
 // A line of `head` and a text value, the value replaced by `error` when the
@@ -96,7 +163,7 @@ void listGuarded(ServerUserRec *user, int toServer, const char *head, const char
                  const char *error, size_t longest) {
     char line[PARAM_LINE_SIZE];
     if (std::strlen(head) + std::strlen(value) > longest) value = error;
-    std::snprintf(line, sizeof line, "%s%s", head, value);
+    LineWriter(line).add(head).add(value);
     logMessage(user, line, toServer);
 }
 
@@ -105,10 +172,9 @@ void listSelections(ServerUserRec *user, int toServer, const ListingRow &row,
                     const LimitValue *first) {
     for (const LimitValue *rule = first; rule; rule = rule->next) {
         char line[PARAM_LINE_SIZE];
-        if (row.form == Form::THRESHOLD)
-            std::snprintf(line, sizeof line, "%s %d ", row.name, static_cast<int32_t>(rule->maximum));
-        else
-            std::snprintf(line, sizeof line, "%s ", row.name);
+        LineWriter head(line);
+        head.add(row.name).add(" ");
+        if (row.form == Form::THRESHOLD) head.add(static_cast<int32_t>(rule->maximum)).add(" ");
         appendWhere(line, line + sizeof line, rule);
         logMessage(user, line, toServer);
     }
@@ -134,10 +200,12 @@ void listChatgoto(const LimitValue *first, ServerUserRec *user, int toServer) {
     for (const LimitValue *rule = first; rule; rule = rule->next) {
         if (!rule->string) continue;
         char head[64];
+        LineWriter writer(head);
+        writer.add("chatgoto ");
         if (rule->maximum == 0)
-            std::snprintf(head, sizeof head, "%s", "chatgoto currentroom ");
+            writer.add("currentroom ");
         else
-            std::snprintf(head, sizeof head, "chatgoto %d ", static_cast<int32_t>(rule->maximum));
+            writer.add(static_cast<int32_t>(rule->maximum)).add(" ");
         listGuarded(user, toServer, head, rule->string, "***ERROR*** chatgoto string too long",
                     PARAM_LINE_SIZE - 1);
     }
@@ -146,7 +214,7 @@ void listChatgoto(const LimitValue *first, ServerUserRec *user, int toServer) {
 void listDupip(const LimitValue *first, ServerUserRec *user, int toServer) {
     for (const LimitValue *rule = first; rule; rule = rule->next) {
         char head[64];
-        std::snprintf(head, sizeof head, "dupip %d ", static_cast<int32_t>(rule->maximum));
+        LineWriter(head).add("dupip ").add(static_cast<int32_t>(rule->maximum)).add(" ");
         listGuarded(user, toServer, head, rule->string ? rule->string : "",
                     "***ERROR*** IP address string too long", PARAM_LINE_SIZE - 1);
     }
@@ -163,27 +231,29 @@ void listSetranks(MyState *state, ServerUserRec *user, int toServer) {
 
 // One setting: a switch, a number or a text.
 void listSetting(MyState *state, ServerUserRec *user, int toServer, const ListingRow &row) {
-    char line[PARAM_LINE_SIZE];
     char head[64];
-    std::snprintf(head, sizeof head, "%s ", row.name);
+    LineWriter(head).add(row.name).add(" ");
+    char line[PARAM_LINE_SIZE];
+    LineWriter writer(line);
+    writer.add(head);
     switch (row.form) {
     case Form::YESNO:
-        std::snprintf(line, sizeof line, "%s%s", head, state->*row.number ? "yes" : "no");
+        writer.add(state->*row.number ? "yes" : "no");
         break;
     case Form::OFFNUMBER:
         if (state->*row.number == -1)
-            std::snprintf(line, sizeof line, "%soff", head);
+            writer.add("off");
         else
-            std::snprintf(line, sizeof line, "%s%d", head, state->*row.number);
+            writer.add(state->*row.number);
         break;
     case Form::NUMBER:
-        std::snprintf(line, sizeof line, "%s%d", head, state->*row.number);
+        writer.add(state->*row.number);
         break;
     default: {
         const char *text = state->*row.text;
         if (!text && row.form == Form::TEXT) return;
         char error[64];
-        std::snprintf(error, sizeof error, "***ERROR*** %s string too long", row.name);
+        LineWriter(error).add("***ERROR*** ").add(row.name).add(" string too long");
         listGuarded(user, toServer, head, text ? text : "off", error, PARAM_LINE_SIZE - 1);
         return;
     }
@@ -212,24 +282,29 @@ void showParameters(MyState *state, ServerUserRec *user, int toServer) {
 void showTypeLimits(ServerUserRec *user, const char *type, const LimitValue *first, int toServer) {
     for (const LimitValue *rule = first; rule; rule = rule->next) {
         char line[RATE_LINE_SIZE];
-        std::snprintf(line, sizeof line, "%s %d %g ", type, static_cast<int32_t>(rule->maximum),
-                      rule->decay);
+        char decay[32];
+        formatDecay(rule->decay, decay);
+        LineWriter(line)
+            .add(type).add(" ")
+            .add(static_cast<int32_t>(rule->maximum)).add(" ")
+            .add(decay).add(" ");
         appendWhere(line, line + sizeof line, rule);
         logMessage(user, line, toServer);
     }
 }
 
 void appendWhere(char *s, char *se, const LimitValue *limit) {
+    LineWriter line(s, se);
     for (const RoomNumbers *range = limit->roomNumbers; range; range = range->next) {
         char piece[32];
-        if (range->low == range->high)
-            std::snprintf(piece, sizeof piece, "rm%d ", range->low);
-        else
-            std::snprintf(piece, sizeof piece, "rm%d-%d ", range->low, range->high);
-        appendPiece(s, se, piece);
+        LineWriter writer(piece);
+        writer.add("rm").add(range->low);
+        if (range->low != range->high) writer.add("-").add(range->high);
+        writer.add(" ");
+        line.add(piece);
     }
     if (!limit->roomNumbers && limit->roomsChecked == 0) {
-        appendPiece(s, se, "off ");
+        line.add("off ");
         return;
     }
     struct SelectionWord {
@@ -241,7 +316,7 @@ void appendWhere(char *s, char *se, const LimitValue *limit) {
         {RC_ALTMEMBER, "altmember "}, {RC_LIMBO, "limbo "},     {RC_WARN, "warn "},
     };
     for (const SelectionWord &selection : theSelectionWords)
-        if (limit->roomsChecked & selection.bit) appendPiece(s, se, selection.word);
+        if (limit->roomsChecked & selection.bit) line.add(selection.word);
 }
 
 void logMessage(ServerUserRec *user, const char *message, int toServer) {

@@ -13,6 +13,7 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -28,7 +29,6 @@ constexpr const char *LOG_TAG = "kestrom";
 constexpr int MAX_PICTURE_NAME = 31;
 constexpr int ROOM_TYPE_SHOWN = 29; // characters of an unrecognised word quoted back
 constexpr int MESSAGE_SIZE = 160;  // one problem's own text
-constexpr int REPORT_SIZE = 512;   // a problem with its line
 constexpr int PATH_REPORT_SIZE = PATH_MAX + 160;
 
 // A report that ends the load: to the log without a user, and to the user.
@@ -56,12 +56,23 @@ bool isWord(const char *word, int32_t length, const char *name) {
     return name[length] == '\0';
 }
 
-// A decimal number as strtol reads it (0 when there are no digits), held to
-// the 32-bit range; *end is where reading stopped.
+// A decimal number as strtol reads it (white space, a sign, digits; 0 with
+// *end at p when there are no digits), held to the 32-bit range; *end is
+// where reading stopped.
 int32_t readNumber(const char *p, const char **end) {
-    char *stop = nullptr;
-    const long value = std::strtol(p, &stop, 10);
-    *end = stop;
+    const char *q = p;
+    while (std::isspace(static_cast<unsigned char>(*q))) ++q;
+    const bool negative = *q == '-';
+    if (*q == '-' || *q == '+') ++q;
+    if (*q < '0' || *q > '9') {
+        *end = p;
+        return 0;
+    }
+    int64_t value = 0;
+    for (; *q >= '0' && *q <= '9'; ++q)
+        if (value <= INT32_MAX) value = value * 10 + (*q - '0');
+    *end = q;
+    if (negative) value = -value;
     if (value > INT32_MAX) return INT32_MAX;
     if (value < INT32_MIN) return INT32_MIN;
     return static_cast<int32_t>(value);
@@ -421,11 +432,9 @@ int loadParameterFile(MyState *state, ServerUserRec *user) {
 char *readline(char *line, int maxlen, FILE *f) {
     if (maxlen < 3) return nullptr;
     int length = 0;
-    int nul = -1;
     while (length < maxlen - 1) {
         const int c = getc_unlocked(f);
         if (c == EOF) break;
-        if (c == '\0' && nul < 0) nul = length;
         line[length++] = static_cast<char>(c);
         if (c == '\n') break;
     }
@@ -433,8 +442,8 @@ char *readline(char *line, int maxlen, FILE *f) {
     const bool hasNewline = line[length - 1] == '\n';
     bool addNewline = false;
     if (!hasNewline) addNewline = std::getc(f) == EOF && length < maxlen - 2;
-    if (nul >= 0) {
-        length = nul;
+    if (const void *nul = std::memchr(line, '\0', static_cast<size_t>(length))) {
+        length = static_cast<int>(static_cast<const char *>(nul) - line);
         if (hasNewline) line[length++] = '\n';
     }
     if (addNewline) line[length++] = '\n';
@@ -458,13 +467,12 @@ int getRank(const char *cp) {
     return number >= RANK_GUEST && number <= RANK_DISABLE ? number : -1;
 }
 
+// The host formats the report: msg and the line are only ever arguments.
 void fileContentError(MyState *, ServerUserRec *user, const char *line, int lineno,
                       const char *msg) {
-    char text[REPORT_SIZE];
-    std::snprintf(text, sizeof text, "Problem %s in line %d of parameter file: %.100s", msg, lineno,
-                  line);
-    FormattedLogMessage(user, LOG_TAG, "%s", text);
-    if (user) UserPrivateMessage(user, "%s", text);
+    constexpr const char *REPORT = "Problem %s in line %d of parameter file: %.100s";
+    FormattedLogMessage(user, LOG_TAG, REPORT, msg, lineno, line);
+    if (user) UserPrivateMessage(user, REPORT, msg, lineno, line);
 }
 
 // ------------------------------------------------------------ rule lines
@@ -482,7 +490,7 @@ const ParameterTable *findParameter(const char *lp) {
 }
 
 // A bare parameter name: the built-in default when there is one (*keep).
-// 0 when memory ran out (reported).
+// The built-in defaults carry no text, so there is nothing to copy.
 int takeDefault(MyState *state, ServerUserRec *user, const ParameterTable &row, int lineno,
                 const char *line, LimitValue *rule, bool *keep) {
     char msg[MESSAGE_SIZE];
@@ -495,8 +503,6 @@ int takeDefault(MyState *state, ServerUserRec *user, const ParameterTable &row, 
     rule->maximum = proto->maximum;
     rule->decay = proto->decay;
     rule->roomsChecked = proto->roomsChecked;
-    if (proto->string && !(rule->string = copyText(proto->string)))
-        return outOfMemory(user, "LimitValue");
     return 1;
 }
 
@@ -576,6 +582,13 @@ constexpr RoomWord theRoomWords[] = {
     {"warn",      RC_WARN,      false},
 };
 
+// The room word of `length` characters at `word`, or null.
+const RoomWord *findRoomWord(const char *word, int32_t length) {
+    for (const RoomWord &roomWord : theRoomWords)
+        if (isWord(word, length, roomWord.word)) return &roomWord;
+    return nullptr;
+}
+
 // rmN or rmN-M (lower-case "rm"): a new range at the head of the rule's list.
 int addRoomRange(ServerUserRec *user, const char *word, LimitValue *limit) {
     auto *range = newZeroed<RoomNumbers>();
@@ -588,11 +601,19 @@ int addRoomRange(ServerUserRec *user, const char *word, LimitValue *limit) {
     return 1;
 }
 
+// "Unrecognized room type \"word\", ignored", the word cut to its first 29
+// characters.
 void complainRoomType(MyState *state, ServerUserRec *user, const char *line, int lineno,
-                      const char *word) {
-    char msg[MESSAGE_SIZE];
-    const int shown = wordLength(word) < ROOM_TYPE_SHOWN ? wordLength(word) : ROOM_TYPE_SHOWN;
-    std::snprintf(msg, sizeof msg, "Unrecognized room type \"%.*s\", ignored", shown, word);
+                      const char *word, int32_t length) {
+    constexpr char HEAD[] = "Unrecognized room type \"", TAIL[] = "\", ignored";
+    const size_t shown = length < ROOM_TYPE_SHOWN ? static_cast<size_t>(length) : ROOM_TYPE_SHOWN;
+    char msg[sizeof HEAD + ROOM_TYPE_SHOWN + sizeof TAIL];
+    char *at = msg;
+    std::memcpy(at, HEAD, sizeof HEAD - 1);
+    at += sizeof HEAD - 1;
+    std::memcpy(at, word, shown);
+    at += shown;
+    std::memcpy(at, TAIL, sizeof TAIL);
     fileContentError(state, user, line, lineno, msg);
 }
 
@@ -601,24 +622,17 @@ void complainRoomType(MyState *state, ServerUserRec *user, const char *line, int
 int isWhereCheckedOK(MyState *state, ServerUserRec *user, const char *line, int lineno,
                      const char *typeList, LimitValue *limit) {
     int32_t checked = 0;
-    for (const char *word = nextWord(typeList); word; word = followingWord(word)) {
+    for (const char *word = nextWord(typeList); word;) {
+        const int32_t length = wordLength(word);
         if (word[0] == 'r' && word[1] == 'm') {
             if (!addRoomRange(user, word, limit)) return 0;
-            continue;
+        } else if (const RoomWord *known = findRoomWord(word, length)) {
+            checked = known->clears ? 0 : checked | known->adds;
+            if (known->adds & RC_ALTMEMBER) state->altMemberActive = 1;
+        } else {
+            complainRoomType(state, user, line, lineno, word, length);
         }
-        const RoomWord *known = nullptr;
-        const int32_t length = wordLength(word);
-        for (const RoomWord &roomWord : theRoomWords)
-            if (isWord(word, length, roomWord.word)) {
-                known = &roomWord;
-                break;
-            }
-        if (!known) {
-            complainRoomType(state, user, line, lineno, word);
-            continue;
-        }
-        checked = known->clears ? 0 : checked | known->adds;
-        if (known->adds & RC_ALTMEMBER) state->altMemberActive = 1;
+        word = nextWord(word + length);
     }
     limit->roomsChecked = checked;
     return 1;

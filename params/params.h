@@ -28,7 +28,7 @@ void sortTypeLimits(ServerUserRec *user, MyState *state);
 // Reports one problem of one line, wrapped with its line number.
 void fileContentError(MyState *state, ServerUserRec *user, const char *line, int lineno,
                       const char *msg);
-// A new LimitValue copied from proto (without its ranges), or null.
+// A new LimitValue copied from proto (without its ranges or text), or null.
 LimitValue *makeDefault(const LimitValue *proto);
 // Frees one rule with its ranges and text.
 void freeRule(LimitValue *rule);

@@ -14,12 +14,7 @@ LimitValue *makeDefault(const LimitValue *proto) {
     *rule = *proto;
     rule->next = nullptr;
     rule->roomNumbers = nullptr;
-    rule->string = nullptr;
-    if (proto->string && !(rule->string = copyText(proto->string))) {
-        DisposePtr(rule);
-        FormattedLogMessage(nullptr, "kestrom", "%s", "Unable to get memory for LimitValue, init failed");
-        return nullptr;
-    }
+    rule->string = nullptr; // the built-in defaults carry no text
     return rule;
 }
 

@@ -58,9 +58,10 @@ int switchWord(const char *cp) {
     return -1;
 }
 
-// The flag word that holds the switch's bit in room, or null when the room
-// has no record of ours.
+// The flag word that holds the switch's bit in room, or null when there is
+// no room or it has no record of ours.
 uint32_t *switchFlags(const MyState *state, ServerRoomRec *room, const RoomSwitch &sw) {
+    if (!room) return nullptr;
     if (sw.home == SwitchHome::HostRoom) return &room->room.roomFlags;
     RoomDat *rd = roomDat(state, room);
     return rd ? reinterpret_cast<uint32_t *>(&rd->flags) : nullptr;

@@ -223,7 +223,10 @@ void Session::expectRoom(const Directive &d) {
     std::vector<KeyCheck> wrong;
     for (size_t i = 1; i < d.words.size(); ++i) {
         const std::string &word = d.words[i];
-        auto [key, value] = splitKey(word);
+        // Named copies rather than a structured binding: the lambdas below
+        // capture them, which clang 14 (the fuzz build) does not allow.
+        const auto split = splitKey(word);
+        const std::string &key = split.first, &value = split.second;
         if (word.find('=') == std::string::npos) throw ScenarioError("\"" + key + "\" needs a value (KEY=VALUE)");
         bool ok = false;
         std::string got;

@@ -22,6 +22,7 @@ constexpr time_t theStart = daysFromCivil(2026, 1, 5) * 86400 + 12 * 3600;
 static_assert(theStart == 1767614400);
 
 constinit time_t theNow = theStart;
+constinit long theTimeCalls = 0;
 
 std::tm utcFields(time_t t) {
     std::tm fields{};
@@ -34,6 +35,7 @@ std::tm utcFields(time_t t) {
 time_t clockStart() { return theStart; }
 time_t virtualNow() { return theNow; }
 void setVirtualNow(time_t now) { theNow = now; }
+long timeCalls() { return theTimeCalls; }
 
 void setTimeOfDay(int hours, int minutes, int seconds) {
     const time_t midnight = theNow - (theNow % 86400 + 86400) % 86400;
@@ -62,6 +64,7 @@ std::string clockText(time_t t, time_t reference) {
 // The C library's clock, replaced: the module (and everything else in the
 // process) reads the virtual clock.
 extern "C" time_t time(time_t *out) noexcept {
+    ++kestrom::sim::theTimeCalls;
     const time_t now = kestrom::sim::virtualNow();
     if (out) *out = now;
     return now;

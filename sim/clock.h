@@ -14,6 +14,10 @@ time_t clockStart();
 time_t virtualNow();
 void setVirtualNow(time_t now);
 
+// How many times time() has been called in this process (the benchmarks
+// count the module's calls per message with it).
+long timeCalls();
+
 // Sets the time of day, keeping the date.
 void setTimeOfDay(int hours, int minutes, int seconds);
 

@@ -46,12 +46,15 @@ struct RunOptions {
     long failAlloc = 0;     // --fail-alloc K: the K-th allocation of each file fails
     long failAllocFrom = 0; // --fail-alloc-from K: every one from the K-th on
     bool countAllocs = false;
+    bool checkLeaks = false; // --check-leaks: module blocks still out after stop are a fault
 };
 
 // The checks and errors of every file run so far.
 struct Tally {
     long passed = 0;
     long failed = 0;
+    long faults = 0; // faults of the module's (leaks included), also counted in failed
+    long allocations = 0; // module allocation calls, failed ones included
     bool error = false;
 };
 

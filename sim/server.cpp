@@ -111,6 +111,9 @@ bool Server::start(const std::vector<std::string> &args) {
     pluginDat_ = dat;
     lastStartSucceeded_ = dat != nullptr;
     note(EventKind::Info, dat ? "module started" : "module start failed: no state returned");
+    // With no state to call back, timers the failed start set are returned,
+    // as at stop.
+    if (!dat) releaseTimers();
     drainSubmitted();
     return lastStartSucceeded_;
 }
@@ -525,6 +528,8 @@ void Server::advance(long seconds) {
     runTimersUntil(target);
     setVirtualNow(std::max(now(), target));
 }
+
+void Server::jumpClock(long seconds) { setVirtualNow(now() + seconds); }
 
 void Server::scheduleTimer(void *data, sint32 seconds) {
     const sint32 delay = std::max<sint32>(seconds, 0);

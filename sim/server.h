@@ -149,6 +149,9 @@ public:
     void setTimeOfDay(int hours, int minutes, int seconds);
     // Moves the clock on, running each timer that falls due at its own time.
     void advance(long seconds);
+    // The clock jumps by `seconds`, either way, at once; timers keep their
+    // times (those due run at the end of the directive).
+    void jumpClock(long seconds);
     // Runs every timer whose time has come.
     void runDueTimers();
     // What ends every scenario directive: submitted messages handled, then

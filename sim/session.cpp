@@ -6,6 +6,8 @@
 //   fail-alloc K          the K-th module allocation from now fails (only it)
 //   fail-alloc-from K     every module allocation from the K-th from now fails
 //   fail-alloc off        allocations succeed again
+//   clock-jump SECONDS    the clock jumps by SECONDS (either way) at once;
+//                         timers keep their times, those due then run
 //   adddraw ROOM          adds one drawing to a room
 //   help                  lists the verbs (handy at the console)
 //
@@ -43,6 +45,7 @@ const VerbInfo Session::verbs[] = {
     {"addprop",            -1,  4,  4, false, &Session::doAddProp,       "addprop ROOM PROP X Y"},
     {"adddraw",            -1,  1,  1, false, &Session::doAddDraw,       "adddraw ROOM"},
     {"advance",            -1,  1,  1, false, &Session::doAdvance,       "advance SECONDS"},
+    {"clock-jump",         -1,  1,  1, false, &Session::doClockJump,     "clock-jump SECONDS"},
     {"fail-alloc",         -1,  1,  1, false, &Session::doFailAlloc,     "fail-alloc K|off"},
     {"fail-alloc-from",    -1,  1,  1, false, &Session::doFailAllocFrom, "fail-alloc-from K"},
     {"help",               -1,  0,  0, false, &Session::doHelp,          "help"},
@@ -119,6 +122,7 @@ void Session::echo(const Directive &d) {
 void Session::show(const Event &e) {
     if (e.kind == EventKind::Fault) {
         ++tally_.failed;
+        ++tally_.faults;
         out_ << where() << ": expected no fault of the module's, got " << e.detail << '\n';
         return;
     }
@@ -141,6 +145,8 @@ void Session::finish() {
         if (!options_.quiet) out_ << "  end  the module is still running: it is stopped\n";
         server_.stop();
     }
+    judgeLeaks();
+    tally_.allocations += server_.heap().allocationsMade();
     if (options_.countAllocs)
         out_ << fileName_ << ": " << server_.heap().allocationsMade() << " module allocations\n";
 }
@@ -159,6 +165,18 @@ SimRoom &Session::existingRoom(const std::string &word) {
     SimRoom *room = server_.room(id);
     if (!room) throw ScenarioError("there is no room " + word);
     return *room;
+}
+
+// With --check-leaks, module blocks still out once the module has stopped are
+// a fault of the module's (each block reported once).
+void Session::judgeLeaks() {
+    if (!options_.checkLeaks || server_.running()) return;
+    const size_t outstanding = server_.heap().outstanding();
+    if (outstanding <= leaksReported_) return;
+    leaksReported_ = outstanding;
+    ++tally_.failed;
+    ++tally_.faults;
+    out_ << where() << ": expected no module block outstanding after stop, got " << outstanding << '\n';
 }
 
 void Session::ensureModule() {
@@ -245,6 +263,7 @@ void Session::doStartArgs(const Directive &d) { startWith(d.words); }
 void Session::doStop(const Directive &) {
     if (!server_.running()) server_.note(EventKind::Info, "the module is not running");
     server_.stop();
+    judgeLeaks();
 }
 
 void Session::doUser(const Directive &d) {
@@ -334,6 +353,12 @@ void Session::doAdvance(const Directive &d) {
     const long seconds = parseNumber(d.words[0], 0, 100L * 365 * 86400, "seconds");
     server_.advance(seconds);
     server_.note(EventKind::Info, "the clock reads " + clockText(server_.now(), server_.now()));
+}
+
+void Session::doClockJump(const Directive &d) {
+    const long reach = 1L << 32;
+    server_.jumpClock(parseNumber(d.words[0], -reach, reach, "seconds"));
+    server_.note(EventKind::Info, "the clock reads " + clockText(server_.now(), clockStart()));
 }
 
 void Session::doFailAlloc(const Directive &d) {

@@ -62,6 +62,7 @@ private:
     void doAddProp(const Directive &d);
     void doAddDraw(const Directive &d);
     void doAdvance(const Directive &d);
+    void doClockJump(const Directive &d);
     void doFailAlloc(const Directive &d);
     void doFailAllocFrom(const Directive &d);
     void doHelp(const Directive &d);
@@ -116,6 +117,7 @@ private:
     void echo(const Directive &d);
     void show(const Event &e);
     void ensureModule();
+    void judgeLeaks();
     void startWith(const std::vector<std::string> &args);
     void connectNamed(Named &named);
     SimUser &known(const std::string &handle);
@@ -134,6 +136,7 @@ private:
     std::map<std::string, Named> named_;
     std::vector<std::string> waiting_; // declared before start, in order
     int userLines_ = 0;
+    size_t leaksReported_ = 0;
     bool startGiven_ = false;
     std::string paramsPath_;
     bool paramsFromFile_ = false;

@@ -2,7 +2,7 @@
 // files against the kestrom module, or reads directives from standard input.
 //
 //   kestrom-sim [--module PATH] [--quiet] [--fail-alloc K | --fail-alloc-from K]
-//               [--count-allocs] [FILE...]
+//               [--count-allocs] [--check-leaks] [FILE...]
 //
 // With no file, or the file "-", directives are read from standard input and
 // run as soon as each is read.  The module defaults to kestrom.so beside this
@@ -24,7 +24,7 @@ namespace {
 
 const char *const theUsage =
     "usage: kestrom-sim [--module PATH] [--quiet] [--fail-alloc K | --fail-alloc-from K] "
-    "[--count-allocs] [FILE...]\n";
+    "[--count-allocs] [--check-leaks] [FILE...]\n";
 
 // kestrom.so in the directory of this program.
 std::string defaultModulePath(const char *argv0) {
@@ -64,6 +64,8 @@ int main(int argc, char **argv) {
             (arg == "--fail-alloc" ? options.failAlloc : options.failAllocFrom) = k;
         } else if (arg == "--count-allocs") {
             options.countAllocs = true;
+        } else if (arg == "--check-leaks") {
+            options.checkLeaks = true;
         } else if (arg == "--help" || arg == "-h") {
             std::cout << theUsage;
             return 0;

@@ -73,6 +73,30 @@ TEST_F(OpcmdsCommands, UserprefsPrintsWideValues) {
     EXPECT_EQ(texts.size(), 13u);
 }
 
+// Every routine of the table, called the way the interpreter never calls it
+// (the caller in no room, no target), with and without an argument, by an
+// owner and by a guest: none may fault or crash.
+TEST_F(OpcmdsCommands, EveryRoutineToleratesMissingRoomArgumentAndTarget) {
+    ASSERT_TRUE(world.started);
+    sim::SimUser *god = world.addUser("God", RANK_GOD);
+    for (sim::SimUser *caller : {god, lon}) {
+        const RoomID home = caller->rec.user.roomID;
+        caller->rec.user.roomID = sim::NO_ROOM;
+        for (const CmdTable &row : cmdTable) {
+            if (row.implementation == &do_signoff) continue; // the caller would leave
+            for (const char *arg : {static_cast<const char *>(nullptr), "Amy"}) {
+                world.asCurrent(*caller, [&](ServerState *ss) {
+                    return row.implementation(ss, world.state, &caller->rec, nullptr, nullptr, row.command, arg);
+                });
+                world.server.finishDirective();
+                for (const sim::Event &e : world.server.recorder().window())
+                    EXPECT_NE(e.kind, sim::EventKind::Fault) << row.command << (arg ? " Amy: " : ": ") << e.detail;
+            }
+        }
+        caller->rec.user.roomID = home;
+    }
+}
+
 TEST_F(OpcmdsCommands, GmsgTextIsNeverAFormat) {
     ASSERT_TRUE(world.started);
     world.say(*wiz, "`gmsg %s%n%x %%");

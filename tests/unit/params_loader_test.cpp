@@ -118,6 +118,7 @@ TEST(ParamsLoader, BadInputLoadsOrFailsCleanly) {
         {"autoannounce junk", "autoannounce 99999999 x\nautoannounce -9:-9:-9 y\nautoannounce ::::::::\n", true, ""},
         {"line of 299", "zone 1\n" + std::string(299, 'x') + "\n", false, "Line 2 in file"},
         {"last line of 298 without newline", std::string(298, 'y'), false, "Line 1 in file"},
+        {"NUL opening a line too long", std::string(1, '\0') + std::string(400, 'z'), false, "Line 1 in file"},
     };
     for (const BadInput &c : cases) {
         const Outcome out = load(c.text);

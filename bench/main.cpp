@@ -1,0 +1,167 @@
+// main.cpp - runs every benchmark, then prints the summary: kestrom against
+// the pass-through module (screening_bench.cpp), the speed goals against the
+// reference kernel with the allocation and time() counts (speed_bench.cpp),
+// the memory per user and the parameter-file load (params_bench.cpp).
+//
+// Every figure is a median over the repetitions of this one run.  The usual
+// --benchmark_format=json and --benchmark_out flags work: the figures are
+// all counters of the benchmarks; with json on standard output the summary
+// goes to standard error.
+#include "bench/goals.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrom::bench {
+
+namespace {
+
+// The median (or the only) run of each benchmark: its CPU time and counters.
+struct Figures {
+    double cpuNs = 0;
+    std::map<std::string, double> counters;
+
+    double counter(const std::string &name) const {
+        const auto it = counters.find(name);
+        return it == counters.end() ? 0 : it->second;
+    }
+};
+
+// Passes everything on to the reporter of the chosen format, keeps the
+// figures, and prints the summary at the end.
+class SummaryReporter : public benchmark::BenchmarkReporter {
+  public:
+    SummaryReporter(std::unique_ptr<benchmark::BenchmarkReporter> inner, FILE *summary)
+        : inner_(std::move(inner)), summary_(summary) {}
+
+    bool ReportContext(const Context &context) override { return inner_->ReportContext(context); }
+
+    void ReportRuns(const std::vector<Run> &runs) override {
+        for (const Run &run : runs) {
+            if (run.error_occurred) continue;
+            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+            if (!single && run.aggregate_name != "median") continue;
+            Figures &f = figures_[run.run_name.function_name];
+            f.cpuNs = run.GetAdjustedCPUTime();
+            for (const auto &[name, counter] : run.counters) f.counters[name] = counter.value;
+        }
+        inner_->ReportRuns(runs);
+    }
+
+    void Finalize() override {
+        inner_->Finalize();
+        printPassThrough();
+        printGoals();
+        printMemoryAndParameters();
+    }
+
+  private:
+    const Figures *find(const std::string &name) const {
+        const auto it = figures_.find(name);
+        return it == figures_.end() ? nullptr : &it->second;
+    }
+
+    static const char *verdict(bool met) { return met ? "met" : "MISSED"; }
+
+    void printPassThrough() const {
+        bool header = false;
+        for (const auto &[name, kestrom] : figures_) {
+            const std::string suffix = "/kestrom";
+            if (name.rfind("screen/", 0) != 0 || name.size() < suffix.size() ||
+                name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+                continue;
+            const std::string kind = name.substr(0, name.size() - suffix.size());
+            const Figures *base = find(kind + "/passthrough");
+            if (!base || base->cpuNs <= 0) continue;
+            if (!header) {
+                std::fprintf(summary_, "\nkestrom against the pass-through module (median CPU ns per message):\n");
+                std::fprintf(summary_, "  %-44s %9s %9s %7s %10s\n", "", "kestrom", "baseline", "ratio", "allocs/msg");
+                header = true;
+            }
+            std::fprintf(summary_, "  %-44s %9.1f %9.1f %7.1f %10.3f\n", kind.c_str(), kestrom.cpuNs, base->cpuNs,
+                         kestrom.cpuNs / base->cpuNs, kestrom.counter("allocs/msg"));
+        }
+    }
+
+    // The floor: the kernel plus the occupant scan (one GetServerUser per
+    // occupied slot) that moves and avatars need through the host interface.
+    void printGoals() const {
+        std::fprintf(summary_, "\nspeed goals (median of the repetitions; CPU ns per message):\n");
+        std::fprintf(summary_, "  %-50s %8s %8s %7s %6s %8s %10s %10s %8s %7s\n", "message", "kestrom", "kernel",
+                     "ratio", "goal", "", "allocs/msg", "time()/msg", "floor", "x_floor");
+        for (const SpeedGoal &goal : SPEED_GOALS) {
+            const Figures *f = find(std::string("goal/") + goal.benchmark);
+            if (!f) continue;
+            const double ratio = f->counter("x_kernel");
+            const double allocs = f->counter("allocs/msg");
+            const double timeCalls = f->counter("time()/msg");
+            const bool chat = std::strcmp(goal.benchmark, "chat_line") == 0;
+            const bool met = ratio <= goal.maxRatio &&
+                             allocs <= (chat ? MAX_ALLOCS_CHAT : MAX_ALLOCS_OTHER) &&
+                             timeCalls <= MAX_TIME_CALLS;
+            std::fprintf(summary_, "  %-50s %8.1f %8.1f %7.2f %5.1fx %8s %10.3f %10.3f", goal.message,
+                         f->counter("ns/msg"), f->counter("kernel_ns"), ratio, goal.maxRatio, verdict(met),
+                         allocs, timeCalls);
+            if (f->counter("floor_ns") > 0)
+                std::fprintf(summary_, " %8.1f %7.2f", f->counter("floor_ns"), f->counter("x_floor"));
+            std::fprintf(summary_, "\n");
+        }
+    }
+
+    void printMemoryAndParameters() const {
+        if (const Figures *m = find("memory/per_user_after_a_chat_line"))
+            std::fprintf(summary_,
+                         "\nmemory per connected user: sizeof(UserDat) %.0f bytes, %.1f bytes of chat line "
+                         "held, %.1f bytes in all (%.2f blocks per user)\n",
+                         m->counter("sizeof_UserDat"), m->counter("line_bytes/user"), m->counter("bytes/user"),
+                         m->counter("blocks/user"));
+        if (const Figures *p = find("params/load_300_lines")) {
+            const double ratio = p->counter("x_fgets");
+            std::fprintf(summary_,
+                         "parameter file of 300 lines: load %.1f us, fgets %.1f us, ratio %.2f (goal %.1fx: %s); "
+                         "%.0f allocations per load, of which the simulated heap's accounting takes %.1f us: "
+                         "ratio without it %.2f\n",
+                         p->counter("load_us"), p->counter("fgets_us"), ratio, MAX_PARAMS_RATIO,
+                         verdict(ratio <= MAX_PARAMS_RATIO), p->counter("allocs/load"), p->counter("sim_heap_us"),
+                         p->counter("x_fgets_net"));
+        }
+    }
+
+    std::unique_ptr<benchmark::BenchmarkReporter> inner_;
+    FILE *summary_;
+    std::map<std::string, Figures> figures_;
+};
+
+// The value of --benchmark_format, "console" when not given.
+std::string formatFlag(int argc, char **argv) {
+    const std::string flag = "--benchmark_format=";
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], flag.c_str(), flag.size()) == 0) return argv[i] + flag.size();
+    return "console";
+}
+
+}  // namespace
+
+}  // namespace kestrom::bench
+
+int main(int argc, char **argv) {
+    using namespace kestrom::bench;
+    const std::string format = formatFlag(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    std::unique_ptr<benchmark::BenchmarkReporter> inner;
+    if (format == "json")
+        inner = std::make_unique<benchmark::JSONReporter>();
+    else
+        inner = std::make_unique<benchmark::ConsoleReporter>();
+    SummaryReporter reporter(std::move(inner), format == "console" ? stdout : stderr);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
