@@ -431,13 +431,12 @@ int loadParameterFile(MyState *state, ServerUserRec *user) {
 // follows it up to the newline is dropped), so the text is always a string.
 char *readline(char *line, int maxlen, FILE *f) {
     if (maxlen < 3) return nullptr;
-    int length = 0;
-    while (length < maxlen - 1) {
-        const int c = getc_unlocked(f);
-        if (c == EOF) break;
-        line[length++] = static_cast<char>(c);
-        if (c == '\n') break;
-    }
+    // Filled with newlines first, the buffer's last NUL is the one fgets
+    // writes after the text, whatever NULs the text itself holds.
+    std::memset(line, '\n', static_cast<size_t>(maxlen));
+    if (!std::fgets(line, maxlen, f)) return nullptr;
+    int length = static_cast<int>(
+        static_cast<const char *>(memrchr(line, '\0', static_cast<size_t>(maxlen))) - line);
     if (length == 0) return nullptr;
     const bool hasNewline = line[length - 1] == '\n';
     bool addNewline = false;

@@ -5,9 +5,38 @@
 
 #include <cstddef>
 #include <string>
-#include <unordered_map>
+#include <cstdint>
+#include <vector>
 
 namespace kestrom::sim {
+
+// The blocks that are out, by address: an open-addressing table, so that
+// keeping count costs no allocation of its own.
+class LiveBlocks {
+public:
+    size_t size() const { return count_; }
+    // The size recorded for `block`, or null when it is not in the table.
+    const size_t *find(const void *block) const;
+    void insert(const void *block, size_t size);
+    bool erase(const void *block);
+    template <typename Visit>
+    void forEach(Visit &&visit) const {
+        for (const Slot &slot : slots_)
+            if (slot.block) visit(slot.block, slot.size);
+    }
+    void clear();
+
+private:
+    struct Slot {
+        const void *block = nullptr;
+        size_t size = 0;
+    };
+    size_t home(const void *block) const;
+    void grow();
+
+    std::vector<Slot> slots_; // a power of two, at most half full
+    size_t count_ = 0;
+};
 
 class ModuleHeap {
 public:
@@ -24,7 +53,7 @@ public:
 
     // The usable size of a live block, or 0 when it is not one of ours.
     size_t blockSize(const void *block) const;
-    bool owns(const void *block) const { return live_.count(block) != 0; }
+    bool owns(const void *block) const { return live_.find(block) != nullptr; }
 
     size_t outstanding() const { return live_.size(); }
     // Allocation calls made since the last reset (failed ones included).
@@ -46,7 +75,7 @@ private:
     enum class Mode { Off, Only, From };
     bool shouldFail() const;
 
-    std::unordered_map<const void *, size_t> live_;
+    LiveBlocks live_;
     long calls_ = 0;
     long failures_ = 0;
     Mode mode_ = Mode::Off;

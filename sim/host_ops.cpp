@@ -38,6 +38,27 @@ __attribute__((format(printf, 5, 0))) void sendFormatted(const char *channel, Au
     s->sendText(channel, audience, user, room, s->recording() ? vformat(fmt, ap) : std::string());
 }
 
+std::string propList(sint32 n, const AssetSpec *props) {
+    if (n <= 0 || !props) return "none";
+    std::string s;
+    for (sint32 i = 0; i < n && i < 64; ++i) {
+        if (!s.empty()) s += ',';
+        s += std::to_string(props[i].id);
+        if (props[i].crc) s += ':' + std::to_string(props[i].crc);
+    }
+    return s;
+}
+
+std::string handleOf(Server &s, ServerUserRec *user) {
+    kestrom::sim::SimUser *u = user ? s.userOf(user, "a client update") : nullptr;
+    return u ? u->handle : "nobody";
+}
+
+std::string pascalText(const unsigned char *name) {
+    if (!name) return "";
+    return std::string(reinterpret_cast<const char *>(name + 1), name[0]);
+}
+
 }  // namespace
 
 extern "C" {
@@ -219,30 +240,6 @@ void ScheduleUserKill(ServerUserRec *user, sint32 reason, const char *text, sint
 Fanout toUser(ServerUserRec *user) { return Fanout{user, 0}; }
 Fanout toUserRoom(ServerUserRec *user) { return Fanout{user, 1}; }
 
-namespace {
-
-std::string propList(sint32 n, const AssetSpec *props) {
-    if (n <= 0 || !props) return "none";
-    std::string s;
-    for (sint32 i = 0; i < n && i < 64; ++i) {
-        if (!s.empty()) s += ',';
-        s += std::to_string(props[i].id);
-        if (props[i].crc) s += ':' + std::to_string(props[i].crc);
-    }
-    return s;
-}
-
-std::string handleOf(Server &s, ServerUserRec *user) {
-    kestrom::sim::SimUser *u = user ? s.userOf(user, "a client update") : nullptr;
-    return u ? u->handle : "nobody";
-}
-
-std::string pascalText(const unsigned char *name) {
-    if (!name) return "";
-    return std::string(reinterpret_cast<const char *>(name + 1), name[0]);
-}
-
-}  // namespace
 
 void sendMsgUserDesc(Fanout to, ServerUserRec *user, sint16 faceNbr, sint16 colorNbr, sint32 nbrProps,
                      const AssetSpec *props) {

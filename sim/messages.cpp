@@ -2,6 +2,7 @@
 #include "sim/messages.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kestrom::sim {
 
@@ -12,19 +13,11 @@ class BodyWriter {
 public:
     template <typename T>
     BodyWriter &put(T value) {
-        const auto *b = reinterpret_cast<const unsigned char *>(&value);
-        bytes.insert(bytes.end(), b, b + sizeof value);
-        return *this;
+        return append(&value, sizeof value);
     }
-    BodyWriter &text(std::string_view s) {
-        bytes.insert(bytes.end(), s.begin(), s.end());
-        bytes.push_back(0);
-        return *this;
-    }
-    BodyWriter &raw(const std::vector<unsigned char> &b) {
-        bytes.insert(bytes.end(), b.begin(), b.end());
-        return *this;
-    }
+    BodyWriter &chars(std::string_view s) { return append(s.data(), s.size()); }
+    BodyWriter &text(std::string_view s) { return chars(s).put<unsigned char>(0); }
+    BodyWriter &raw(const std::vector<unsigned char> &b) { return append(b.data(), b.size()); }
     BodyWriter &point(Point p) { return put(p.v).put(p.h); }
     BodyWriter &asset(AssetSpec a) { return put(a.id).put(a.crc); }
     BodyWriter &assets(const std::vector<AssetSpec> &list) {
@@ -36,10 +29,21 @@ public:
         const std::vector<unsigned char> enc = encodeChat(s);
         put(static_cast<uint16>(enc.size() + 3));
         raw(enc);
-        bytes.push_back(0);
+        put<unsigned char>(0);
         return *this;
     }
     std::vector<unsigned char> bytes;
+
+private:
+    // Grows the body and copies into it (GCC 12 misjudges vector::insert of
+    // a few bytes at -O3 as an overflow).
+    BodyWriter &append(const void *data, size_t n) {
+        if (n == 0) return *this;
+        const size_t at = bytes.size();
+        bytes.resize(at + n);
+        std::memcpy(bytes.data() + at, data, n);
+        return *this;
+    }
 };
 
 unsigned char keyAt(size_t i) { return static_cast<unsigned char>(0xA5 + 31 * i); }
@@ -106,8 +110,7 @@ Message color(sint16 color) { return make('u', 's', 'r', 'C', BodyWriter().put(c
 Message name(std::string_view name) {
     BodyWriter w;
     const size_t n = std::min<size_t>(name.size(), 255);
-    w.put(static_cast<uint8>(n));
-    w.bytes.insert(w.bytes.end(), name.begin(), name.begin() + static_cast<long>(n));
+    w.put(static_cast<uint8>(n)).chars(name.substr(0, n));
     return make('u', 's', 'r', 'N', w);
 }
 

@@ -262,11 +262,6 @@ SimRoom *Server::room(RoomID id) const {
 
 SimRoom *Server::entrance() const { return entrance_; }
 
-SimUser *Server::user(UserID id) const {
-    auto it = usersById_.find(id);
-    return it == usersById_.end() ? nullptr : it->second;
-}
-
 std::vector<const SimUser *> Server::occupantsOf(const SimRoom &room) const {
     std::vector<const SimUser *> people;
     for (UserID id : room.occupantsInOrder())
@@ -285,7 +280,7 @@ SimUser *Server::connect(const UserSpec &spec, std::string &error) {
         error = "a user needs an ID above 0";
         return nullptr;
     }
-    if (usersById_.count(spec.id)) {
+    if (usersById_.find(spec.id)) {
         error = "user ID " + std::to_string(spec.id) + " is already connected";
         return nullptr;
     }
@@ -316,7 +311,7 @@ SimUser *Server::connect(const UserSpec &spec, std::string &error) {
     u.rec.user.roomPos = Point{100, 100};
     u.setName(spec.name);
     u.resetPluginInfo(userInfoSize_);
-    usersById_[spec.id] = &u;
+    usersById_.insert(spec.id, &u);
     userRecs_[&u.rec] = &u;
     userOrder_.push_back(&u);
     relink();

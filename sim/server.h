@@ -72,6 +72,37 @@ struct UserSpec {
     static UserSpec numbered(std::string handle, int n);
 };
 
+// Connected users by ID: a flat table for the small IDs the server hands out
+// (the module looks users up on every occupant scan), a map for any other.
+class UserIndex {
+public:
+    SimUser *find(UserID id) const {
+        if (id < SMALL) return id < small_.size() ? small_[id] : nullptr;
+        auto it = large_.find(id);
+        return it == large_.end() ? nullptr : it->second;
+    }
+    void insert(UserID id, SimUser *user) {
+        if (id >= SMALL) {
+            large_[id] = user;
+            return;
+        }
+        if (id >= small_.size()) small_.resize(id + 1, nullptr);
+        small_[id] = user;
+    }
+    void erase(UserID id) {
+        if (id < SMALL) {
+            if (id < small_.size()) small_[id] = nullptr;
+        } else {
+            large_.erase(id);
+        }
+    }
+
+private:
+    static constexpr UserID SMALL = 1u << 16;
+    std::vector<SimUser *> small_;
+    std::unordered_map<UserID, SimUser *> large_;
+};
+
 // Audiences of the module's texts.
 enum class Audience { OneUser, Room, Everyone, Operators, Owners, RoomOperators };
 
@@ -129,7 +160,7 @@ public:
 
     SimRoom *room(RoomID id) const;      // an existing room
     SimRoom *entrance() const;
-    SimUser *user(UserID id) const;      // a connected user
+    SimUser *user(UserID id) const { return usersById_.find(id); } // a connected user
     std::vector<SimUser *> connectedUsers() const { return userOrder_; }
     std::vector<SimRoom *> rooms() const { return roomOrder_; }
     ServerState &serverState() { return state_; }
@@ -239,7 +270,7 @@ private:
     std::vector<std::unique_ptr<SimRoom>> rooms_; // every room ever made
     std::vector<SimUser *> userOrder_;            // connected, oldest first
     std::vector<SimRoom *> roomOrder_;            // existing, oldest first
-    std::unordered_map<UserID, SimUser *> usersById_;
+    UserIndex usersById_;
     std::map<RoomID, SimRoom *> roomsById_;
     std::unordered_map<const ServerUserRec *, SimUser *> userRecs_;
     std::unordered_map<const ServerRoomRec *, SimRoom *> roomRecs_;

@@ -1,10 +1,12 @@
 // The module's memory as the simulated server counts it: blocks out, calls
 // made, allocations made to fail, and the messages the server takes over.
 #include "sim_fake_module.h"
+#include "sim/heap.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 
 using kestrom::sim::ModuleHeap;
 using kestrom::simtest::FakeModule;
@@ -130,3 +132,31 @@ TEST(SimHeap, ASubmittedMessageLongerThanItsBlockIsRefused) {
 }
 
 }  // namespace
+
+// The table of blocks out agrees with a plain map through many insertions
+// and removals in a mixed order (removal shifts probe chains back).
+TEST(SimHeap, LiveBlockTableAgreesWithAMap) {
+    kestrom::sim::LiveBlocks table;
+    std::map<const void *, size_t> expected;
+    static char arena[1 << 14];
+    uint32_t seed = 12345;
+    for (int step = 0; step < 20000; ++step) {
+        seed = seed * 1103515245u + 12345u;
+        const void *block = arena + 16 * ((seed >> 8) % 1000);
+        if (expected.count(block)) {
+            EXPECT_TRUE(table.erase(block));
+            expected.erase(block);
+        } else {
+            table.insert(block, step);
+            expected[block] = static_cast<size_t>(step);
+        }
+    }
+    EXPECT_EQ(table.size(), expected.size());
+    for (const auto &[block, size] : expected) {
+        const size_t *found = table.find(block);
+        ASSERT_NE(found, nullptr);
+        EXPECT_EQ(*found, size);
+    }
+    EXPECT_EQ(table.find(arena + 8), nullptr);
+    EXPECT_FALSE(table.erase(arena + 8));
+}
