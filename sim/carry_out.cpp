@@ -3,9 +3,10 @@
 // move the user (after the server's own entry checks), looks and positions
 // are stored, loose props are added, moved and deleted, the logon takes its
 // (possibly cleaned) name, and backquoted lines run the server's commands.
+#include "sim/clock.h"
 #include "sim/server.h"
 
-#include "sim/clock.h"
+#include "sim/values.h"
 
 #include <algorithm>
 #include <cctype>
@@ -17,17 +18,6 @@ namespace kestrom::sim {
 namespace {
 
 std::string posText(Point p) { return std::to_string(p.h) + " " + std::to_string(p.v); }
-
-std::string propsText(const std::vector<AssetSpec> &props) {
-    if (props.empty()) return "none";
-    std::string s;
-    for (const AssetSpec &p : props) {
-        if (!s.empty()) s += ',';
-        s += std::to_string(p.id);
-        if (p.crc) s += ':' + std::to_string(p.crc);
-    }
-    return s;
-}
 
 std::string roomText(const SimRoom &r) { return "room " + std::to_string(r.id()) + " " + quoted(r.name()); }
 

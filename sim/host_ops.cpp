@@ -5,7 +5,9 @@
 #include "sim/heap.h"
 #include "sim/messages.h"
 #include "sim/server.h"
+#include "sim/values.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -40,13 +42,7 @@ __attribute__((format(printf, 5, 0))) void sendFormatted(const char *channel, Au
 
 std::string propList(sint32 n, const AssetSpec *props) {
     if (n <= 0 || !props) return "none";
-    std::string s;
-    for (sint32 i = 0; i < n && i < 64; ++i) {
-        if (!s.empty()) s += ',';
-        s += std::to_string(props[i].id);
-        if (props[i].crc) s += ':' + std::to_string(props[i].crc);
-    }
-    return s;
+    return kestrom::sim::propsText(std::vector<AssetSpec>(props, props + std::min<sint32>(n, 64)));
 }
 
 std::string handleOf(Server &s, ServerUserRec *user) {

@@ -1,8 +1,9 @@
 // server.cpp - the simulated server: module lifecycle, users and rooms,
 // message handling order, timers, and the host operations' effects.
+#include "sim/clock.h"
 #include "sim/server.h"
 
-#include "sim/clock.h"
+#include "sim/values.h"
 
 #include <algorithm>
 #include <cctype>
@@ -713,17 +714,6 @@ void Server::changeUserRoom(ServerUserRec *userRec, ServerRoomRec *roomRec) {
 }
 
 namespace {
-
-std::string propsText(const std::vector<AssetSpec> &props) {
-    if (props.empty()) return "none";
-    std::string s;
-    for (const AssetSpec &p : props) {
-        if (!s.empty()) s += ',';
-        s += std::to_string(p.id);
-        if (p.crc) s += ':' + std::to_string(p.crc);
-    }
-    return s;
-}
 
 std::string posText(Point p) { return std::to_string(p.h) + "," + std::to_string(p.v); }
 

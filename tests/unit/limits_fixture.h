@@ -105,6 +105,20 @@ class LimitsFixture : public ::testing::Test {
     void clearWindow() { server.recorder().openWindow(); }
 };
 
+// Bob, a member, in the Lobby (room 1), acting as the current user.
+class BobInLobby : public LimitsFixture {
+  protected:
+    sim::SimRoom *lobby = nullptr;
+    sim::SimUser *bob = nullptr;
+
+    void SetUp() override {
+        LimitsFixture::SetUp();
+        lobby = room(1);
+        bob = user("Bob", 1);
+        actAs(bob);
+    }
+};
+
 inline std::vector<AssetSpec> propList(std::initializer_list<AssetID> ids) {
     std::vector<AssetSpec> props;
     for (AssetID id : ids) props.push_back({id, 0});

@@ -9,18 +9,7 @@ using namespace kestrom::testing;
 
 namespace {
 
-class Props : public LimitsFixture {
-  protected:
-    sim::SimRoom *lobby = nullptr;
-    sim::SimUser *bob = nullptr;
-
-    void SetUp() override {
-        LimitsFixture::SetUp();
-        lobby = room(1);
-        bob = user("Bob", 1);
-        actAs(bob);
-    }
-};
+using Props = BobInLobby;
 
 TEST_F(Props, SortsByIdWithCrcAlong) {
     const AssetSpec in[] = {{7, 1}, {-3, 2}, {5, 3}, {7, 4}, {0, 5}};

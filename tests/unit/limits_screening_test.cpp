@@ -7,18 +7,7 @@ using namespace kestrom::testing;
 
 namespace {
 
-class Screening : public LimitsFixture {
-  protected:
-    sim::SimRoom *lobby = nullptr;
-    sim::SimUser *bob = nullptr;
-
-    void SetUp() override {
-        LimitsFixture::SetUp();
-        lobby = room(1);
-        bob = user("Bob", 1);
-        actAs(bob);
-    }
-};
+using Screening = BobInLobby;
 
 TEST_F(Screening, AvatarChangeCostsChangedPositions) {
     addRule(P_AVATARCHANGE, RC_PUBLIC, 1000, 0.0);
