@@ -42,7 +42,7 @@ struct ChatRoom {
             return;
         }
         for (int i = 1; i <= PEOPLE; ++i) {
-            SimUser *user = server.connect(UserSpec::numbered(i == 2 ? "Bob" : "u" + std::to_string(i), i), error);
+            SimUser *user = server.connect(UserPlan::numbered(i == 2 ? "Bob" : "u" + std::to_string(i), i), error);
             if (!user) return;
             if (i == 1) speaker = user;
         }

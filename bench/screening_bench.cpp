@@ -70,20 +70,20 @@ struct World {
         if (!load(module)) return;
         server.setMaxPeople(PEOPLE_PER_ROOM);
         for (int r = 1; r <= ROOMS; ++r) {
-            RoomSpec spec;
-            spec.id = static_cast<RoomID>(r);
-            spec.name = "Room " + std::to_string(r);
-            if (!server.addRoom(spec, error)) return;
+            RoomPlan plan;
+            plan.id = static_cast<RoomID>(r);
+            plan.name = "Room " + std::to_string(r);
+            if (!server.addRoom(plan, error)) return;
         }
         if (!server.startWithParameters(parameterText())) {
             error = "the module did not start";
             return;
         }
         for (int i = 0; i < USERS; ++i) {
-            UserSpec spec = UserSpec::numbered("u" + std::to_string(i), i + 1);
-            spec.rank = 1;
-            spec.room = static_cast<RoomID>(i / PEOPLE_PER_ROOM + 1);
-            SimUser *u = server.connect(spec, error);
+            UserPlan plan = UserPlan::numbered("u" + std::to_string(i), i + 1);
+            plan.rank = 1;
+            plan.room = static_cast<RoomID>(i / PEOPLE_PER_ROOM + 1);
+            SimUser *u = server.connect(plan, error);
             if (!u) return;
             u->rec.user.roomPos = homeOf(i);
             u->setProps({{10000 + i, 0}});

@@ -88,7 +88,7 @@ struct World {
     World(const sim::ModuleEntryPoints &module, const Scene &scene) {
         server.useModule(module);
         server.setMaxPeople(scene.people);
-        sim::RoomSpec lobby;
+        sim::RoomPlan lobby;
         lobby.id = 1;
         lobby.name = "Lobby";
         if (!server.addRoom(lobby, error)) return;
@@ -98,7 +98,7 @@ struct World {
         }
         for (int i = 0; i < scene.people; ++i) {
             const std::string handle = i == 1 ? "Bob" : "u" + std::to_string(i + 1);
-            SimUser *user = server.connect(sim::UserSpec::numbered(handle, i + 1), error);
+            SimUser *user = server.connect(sim::UserPlan::numbered(handle, i + 1), error);
             if (!user) return;
             user->rec.user.roomPos = homeOf(i);
             user->setProps({{10000 + i, 0}});

@@ -305,9 +305,9 @@ Verdict screenWornProps(const Message &m) {
 Verdict screenPropDrop(const Message &m) {
     if (!m.user || m.length < sizeof(AssetSpec) + sizeof(Point)) return Verdict::Swallow;
     if (propsComingTooFast(m.ss, m.state)) return Verdict::Swallow;
-    const auto spec = readField<AssetSpec>(m.body);
+    const auto prop = readField<AssetSpec>(m.body);
     const auto pos = readField<Point>(m.body + sizeof(AssetSpec));
-    return swallowIf(anotherPropAlreadyAt(m.ss, m.state, nullptr, spec, pos));
+    return swallowIf(anotherPropAlreadyAt(m.ss, m.state, nullptr, prop, pos));
 }
 
 // 'mPrp': a loose prop moved.

@@ -167,13 +167,13 @@ public:
         server_.setTimeOfDay(start.hours, start.minutes, start.seconds);
         std::string error;
         for (const RoomRow &row : ROOMS) {
-            RoomSpec spec;
-            spec.id = row.id;
-            spec.name = row.name;
-            spec.flags = row.flags;
-            spec.password = row.password;
-            spec.owner = row.ownerCounter;
-            if (!server_.addRoom(spec, error)) fuzz::finding(error.c_str());
+            RoomPlan plan;
+            plan.id = row.id;
+            plan.name = row.name;
+            plan.flags = row.flags;
+            plan.password = row.password;
+            plan.owner = row.ownerCounter;
+            if (!server_.addRoom(plan, error)) fuzz::finding(error.c_str());
         }
         for (const LoosePropRow &p : LOOSE_PROPS)
             server_.addLooseProp(*server_.room(p.room), {p.id, 0}, {p.v, p.h});
@@ -191,14 +191,14 @@ public:
     // The i-th user of the table connects (again), dressed and placed.
     void arrive(int i) {
         const UserRow &row = USERS[i];
-        UserSpec spec = UserSpec::numbered(row.name, i + 1);
-        spec.rank = row.rank;
-        spec.flags = row.flags;
-        spec.room = row.room;
-        if (row.sharedAddress) spec.address = {10, 0, 0, 7};
-        if (row.guestCrc) spec.crc = GUEST_CRC;
+        UserPlan plan = UserPlan::numbered(row.name, i + 1);
+        plan.rank = row.rank;
+        plan.flags = row.flags;
+        plan.room = row.room;
+        if (row.sharedAddress) plan.address = {10, 0, 0, 7};
+        if (row.guestCrc) plan.crc = GUEST_CRC;
         std::string error;
-        SimUser *u = server_.connect(spec, error);
+        SimUser *u = server_.connect(plan, error);
         users_[static_cast<size_t>(i)] = u;
         if (!u || !u->connected) return;
         std::vector<AssetSpec> props;

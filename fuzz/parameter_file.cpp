@@ -40,12 +40,12 @@ void buildRooms(Server &server) {
     };
     std::string error;
     for (const auto &r : rooms) {
-        RoomSpec spec;
-        spec.id = r.id;
-        spec.name = r.name;
-        spec.flags = r.flags;
-        spec.owner = r.owner;
-        server.addRoom(spec, error);
+        RoomPlan plan;
+        plan.id = r.id;
+        plan.name = r.name;
+        plan.flags = r.flags;
+        plan.owner = r.owner;
+        server.addRoom(plan, error);
     }
     server.addLooseProp(*server.room(1), {77, 0}, {100, 100});
 }
@@ -104,11 +104,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (server.startWithParameters(text)) {
         std::string error;
         for (size_t i = 0; i < sizeof PEOPLE / sizeof PEOPLE[0]; ++i) {
-            UserSpec spec = UserSpec::numbered(PEOPLE[i].name, static_cast<int>(i) + 1);
-            spec.rank = PEOPLE[i].rank;
-            spec.room = PEOPLE[i].room;
-            spec.address = {10, 0, 0, 7};
-            server.connect(spec, error);
+            UserPlan plan = UserPlan::numbered(PEOPLE[i].name, static_cast<int>(i) + 1);
+            plan.rank = PEOPLE[i].rank;
+            plan.room = PEOPLE[i].room;
+            plan.address = {10, 0, 0, 7};
+            server.connect(plan, error);
         }
         server.finishDirective();
         everyoneActs(server, 1);

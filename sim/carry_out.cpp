@@ -245,12 +245,12 @@ public:
                 return refuse(s, "newroom", u.handle + " already owns room " + std::to_string(r->id()));
         const RoomID id = static_cast<RoomID>(s.roomsById_.empty() ? 1 : s.roomsById_.rbegin()->first + 1);
         if (id <= 0) return refuse(s, "newroom", "no room number is left");
-        RoomSpec spec;
-        spec.id = id;
-        spec.name = args.empty() ? u.name() + "'s Room" : args;
-        spec.owner = u.rec.counter;
+        RoomPlan plan;
+        plan.id = id;
+        plan.name = args.empty() ? u.name() + "'s Room" : args;
+        plan.owner = u.rec.counter;
         std::string error;
-        SimRoom *r = s.addRoom(spec, error);
+        SimRoom *r = s.addRoom(plan, error);
         if (!r) return refuse(s, "newroom", error);
         u.rec.lastOwnedRoom = &r->rec;
         s.moveUser(u, *r);

@@ -61,8 +61,8 @@ std::string joinExpected(const std::vector<KeyCheck> &keys, bool expected) {
 bool propsMatch(const std::vector<PropWord> &want, const std::vector<AssetSpec> &have) {
     if (want.size() != have.size()) return false;
     for (size_t i = 0; i < want.size(); ++i) {
-        if (want[i].spec.id != have[i].id) return false;
-        if (want[i].crcGiven && want[i].spec.crc != have[i].crc) return false;
+        if (want[i].asset.id != have[i].id) return false;
+        if (want[i].crcGiven && want[i].asset.crc != have[i].crc) return false;
     }
     return true;
 }

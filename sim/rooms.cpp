@@ -179,7 +179,7 @@ void SimRoom::rebuild() {
         LPropRec record{};
         const bool last = i + 1 == props_.size();
         record.link.nextOfst = last ? 0 : static_cast<sint16>(at + propRecordSize());
-        record.propSpec = props_[i].spec;
+        record.propSpec = props_[i].asset;
         record.flags = props_[i].flags;
         record.refCon = props_[i].refCon;
         record.loc = props_[i].loc;

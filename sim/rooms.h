@@ -11,7 +11,7 @@
 namespace kestrom::sim {
 
 struct LooseProp {
-    AssetSpec spec{};
+    AssetSpec asset{};
     uint32 flags = 0;
     sint32 refCon = 0;
     Point loc{};

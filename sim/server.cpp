@@ -44,8 +44,8 @@ bool sameNameIgnoringCase(const std::string &a, const char *b) {
 
 }  // namespace
 
-UserSpec UserSpec::numbered(std::string handle, int n) {
-    UserSpec s;
+UserPlan UserPlan::numbered(std::string handle, int n) {
+    UserPlan s;
     s.name = handle;
     s.handle = std::move(handle);
     s.id = static_cast<UserID>(n);
@@ -208,33 +208,33 @@ void Server::relink() {
     state_.entrance = entrance_ ? &entrance_->rec : nullptr;
 }
 
-SimRoom *Server::addRoom(const RoomSpec &spec, std::string &error) {
-    if (spec.id < 0) {
+SimRoom *Server::addRoom(const RoomPlan &plan, std::string &error) {
+    if (plan.id < 0) {
         error = "room numbers are 0 to 32767";
         return nullptr;
     }
-    if (roomsById_.count(spec.id)) {
-        error = "room " + std::to_string(spec.id) + " already exists";
+    if (roomsById_.count(plan.id)) {
+        error = "room " + std::to_string(plan.id) + " already exists";
         return nullptr;
     }
-    if (spec.name.size() > 255) {
+    if (plan.name.size() > 255) {
         error = "a room name has at most 255 characters";
         return nullptr;
     }
-    rooms_.push_back(std::make_unique<SimRoom>(spec.id, spec.name, state_.maxPeoplePerRoom));
+    rooms_.push_back(std::make_unique<SimRoom>(plan.id, plan.name, state_.maxPeoplePerRoom));
     SimRoom *room = rooms_.back().get();
-    room->rec.room.roomFlags = spec.flags;
-    room->rec.memberOwner = spec.owner;
-    if (!spec.password.empty()) room->setPassword(spec.password);
+    room->rec.room.roomFlags = plan.flags;
+    room->rec.memberOwner = plan.owner;
+    if (!plan.password.empty()) room->setPassword(plan.password);
     room->resetPluginInfo(roomInfoSize_);
-    roomsById_[spec.id] = room;
+    roomsById_[plan.id] = room;
     roomRecs_[&room->rec] = room;
     roomOrder_.push_back(room);
     if (!entrance_) entrance_ = room;
     relink();
     if (recording()) {
-        std::string what = "room " + std::to_string(spec.id) + " " + quoted(spec.name) + " is created";
-        if (spec.owner) what += ", owned by counter " + std::to_string(spec.owner);
+        std::string what = "room " + std::to_string(plan.id) + " " + quoted(plan.name) + " is created";
+        if (plan.owner) what += ", owned by counter " + std::to_string(plan.owner);
         note(EventKind::Server, what);
     }
     if (running()) callModule(nullptr, [&] { entry_.noteRoomCreation(&state_, pluginDat_, &room->rec); });
@@ -276,18 +276,18 @@ std::string Server::describeUser(const SimUser &u) const {
            std::to_string(u.rec.counter) + ")";
 }
 
-SimUser *Server::connect(const UserSpec &spec, std::string &error) {
-    if (spec.id == 0) {
+SimUser *Server::connect(const UserPlan &plan, std::string &error) {
+    if (plan.id == 0) {
         error = "a user needs an ID above 0";
         return nullptr;
     }
-    if (usersById_.find(spec.id)) {
-        error = "user ID " + std::to_string(spec.id) + " is already connected";
+    if (usersById_.find(plan.id)) {
+        error = "user ID " + std::to_string(plan.id) + " is already connected";
         return nullptr;
     }
-    SimRoom *target = spec.room ? room(*spec.room) : entrance_;
+    SimRoom *target = plan.room ? room(*plan.room) : entrance_;
     if (!target) {
-        error = spec.room ? "there is no room " + std::to_string(*spec.room) : "there is no room yet";
+        error = plan.room ? "there is no room " + std::to_string(*plan.room) : "there is no room yet";
         return nullptr;
     }
     if (target->occupantsInOrder().size() >= static_cast<size_t>(state_.maxPeoplePerRoom)) {
@@ -296,23 +296,23 @@ SimUser *Server::connect(const UserSpec &spec, std::string &error) {
     }
     users_.push_back(std::make_unique<SimUser>());
     SimUser &u = *users_.back();
-    u.handle = spec.handle;
-    u.rank = spec.rank;
+    u.handle = plan.handle;
+    u.rank = plan.rank;
     u.connected = true;
-    u.rec.crc = spec.crc;
-    u.rec.counter = spec.counter;
-    u.rec.puidCtr = spec.puid;
-    u.rec.puidCRC = spec.puidcrc;
-    u.rec.flags = spec.flags;
-    u.setAddress(spec.address);
+    u.rec.crc = plan.crc;
+    u.rec.counter = plan.counter;
+    u.rec.puidCtr = plan.puid;
+    u.rec.puidCRC = plan.puidcrc;
+    u.rec.flags = plan.flags;
+    u.setAddress(plan.address);
     u.rec.signonTime = u.rec.lastActive = now();
     u.rec.desiredRoom = target->id();
-    u.rec.user.userID = spec.id;
+    u.rec.user.userID = plan.id;
     u.rec.user.roomID = NO_ROOM;
     u.rec.user.roomPos = Point{100, 100};
-    u.setName(spec.name);
+    u.setName(plan.name);
     u.resetPluginInfo(userInfoSize_);
-    usersById_.insert(spec.id, &u);
+    usersById_.insert(plan.id, &u);
     userRecs_[&u.rec] = &u;
     userOrder_.push_back(&u);
     relink();
@@ -320,8 +320,8 @@ SimUser *Server::connect(const UserSpec &spec, std::string &error) {
 
     if (running()) callModule(&u, [&] { entry_.noteUserCreation(&state_, pluginDat_, &u.rec); });
     if (!u.connected) return &u;
-    Message logon = msg::logon(spec.crc, spec.counter, spec.name, 0);
-    logon.setRefNum(static_cast<sint32>(spec.id));
+    Message logon = msg::logon(plan.crc, plan.counter, plan.name, 0);
+    logon.setRefNum(static_cast<sint32>(plan.id));
     handle(u, logon.msg(), logon.size(), true, false);
     if (!u.connected) return &u;
     u.rec.flags |= HF_IDENTIFIED;
@@ -390,7 +390,7 @@ bool Server::place(SimUser &u, SimRoom &room) {
 
 bool Server::addLooseProp(SimRoom &room, AssetSpec prop, Point loc) {
     LooseProp p;
-    p.spec = prop;
+    p.asset = prop;
     p.loc = loc;
     return room.addLooseProp(p);
 }

@@ -8,12 +8,12 @@
 //
 //     Server server;                      // a fresh world; now the active server
 //     server.useModule(linkedModule());   // or loadModule("build/kestrom.so", error)
-//     RoomSpec lobby;                     // (designated initializers trip
+//     RoomPlan lobby;                     // (designated initializers trip
 //     lobby.id = 1;                       //  -Wmissing-field-initializers
 //     lobby.name = "Lobby";               //  on GCC 12)
 //     server.addRoom(lobby, error);
 //     server.startWithParameters("chat 5 1.0\n");
-//     SimUser *bob = server.connect(UserSpec::numbered("Bob", 1), error);
+//     SimUser *bob = server.connect(UserPlan::numbered("Bob", 1), error);
 //     bool passed = server.send(*bob, msg::talk("hello"));
 //     server.advance(1);                  // runs the timers that fall due
 //     server.recorder().window();         // what happened since openWindow()
@@ -48,7 +48,7 @@ constexpr uint32 GUEST_CRC = 0x00C0FFEE;
 // The plug-in ID the server gives the module.
 constexpr PluginID THE_PLUGIN_ID = 1;
 
-struct RoomSpec {
+struct RoomPlan {
     RoomID id = 0;
     std::string name;
     uint32 flags = 0; // RMF_ bits
@@ -56,7 +56,7 @@ struct RoomSpec {
     ClientID owner = 0; // memberOwner: a member room when not 0
 };
 
-struct UserSpec {
+struct UserPlan {
     std::string handle;
     UserID id = 0;
     std::string name; // the logon name
@@ -69,7 +69,7 @@ struct UserSpec {
     // The defaults of the n-th user: userID n, counter 900000+n, crc
     // 700000+n, puid 800000+n, puidcrc 600000+n, address
     // 10.99.(n div 250).(n mod 250 + 1), named after the handle.
-    static UserSpec numbered(std::string handle, int n);
+    static UserPlan numbered(std::string handle, int n);
 };
 
 // Connected users by ID: a flat table for the small IDs the server hands out
@@ -146,10 +146,10 @@ public:
     void setMaxPeople(int n);
     int maxPeople() const { return state_.maxPeoplePerRoom; }
     // A new room; the first is the entrance.  Noted to a running module.
-    SimRoom *addRoom(const RoomSpec &spec, std::string &error);
+    SimRoom *addRoom(const RoomPlan &plan, std::string &error);
     // Connects a user: record created and noted, logon screened and carried
     // out, identity established, user placed in the room.
-    SimUser *connect(const UserSpec &spec, std::string &error);
+    SimUser *connect(const UserPlan &plan, std::string &error);
     // The user disconnects (noted to the module first).
     void disconnect(SimUser &user);
     // Moves a user without asking the module (the entry is noted).

@@ -196,7 +196,7 @@ void Session::startWith(const std::vector<std::string> &args) {
 
 void Session::connectNamed(Named &named) {
     std::string error;
-    named.user = server_.connect(named.spec, error);
+    named.user = server_.connect(named.plan, error);
     if (!named.user) throw ScenarioError(error);
 }
 
@@ -234,23 +234,23 @@ void Session::doParamsFile(const Directive &d) {
 }
 
 void Session::doRoom(const Directive &d) {
-    RoomSpec spec;
-    spec.id = static_cast<RoomID>(parseNumber(d.words[0], 0, INT16_MAX, "room"));
-    spec.name = d.words[1];
+    RoomPlan plan;
+    plan.id = static_cast<RoomID>(parseNumber(d.words[0], 0, INT16_MAX, "room"));
+    plan.name = d.words[1];
     for (size_t i = 2; i < d.words.size(); ++i) {
         const std::string &word = d.words[i];
         auto kv = splitKey(word);
-        if (word == "private") spec.flags |= RMF_PRIVATE;
-        else if (word == "closed") spec.flags |= RMF_CLOSED;
-        else if (word == "nolooseprops") spec.flags |= RMF_NOLOOSEPROPS;
-        else if (word == "operatorsonly") spec.flags |= RMF_NOMEMBERS;
-        else if (kv.first == "password") spec.password = valueOf(kv, word);
-        else if (kv.first == "owner") spec.owner = parseUnsigned(valueOf(kv, word), "owner counter");
+        if (word == "private") plan.flags |= RMF_PRIVATE;
+        else if (word == "closed") plan.flags |= RMF_CLOSED;
+        else if (word == "nolooseprops") plan.flags |= RMF_NOLOOSEPROPS;
+        else if (word == "operatorsonly") plan.flags |= RMF_NOMEMBERS;
+        else if (kv.first == "password") plan.password = valueOf(kv, word);
+        else if (kv.first == "owner") plan.owner = parseUnsigned(valueOf(kv, word), "owner counter");
         else throw ScenarioError("unknown room key \"" + word + "\"");
     }
-    if (spec.password.size() > 31) throw ScenarioError("a room password has at most 31 characters");
+    if (plan.password.size() > 31) throw ScenarioError("a room password has at most 31 characters");
     std::string error;
-    if (!server_.addRoom(spec, error)) throw ScenarioError(error);
+    if (!server_.addRoom(plan, error)) throw ScenarioError(error);
 }
 
 void Session::doStart(const Directive &) {
@@ -271,25 +271,25 @@ void Session::doUser(const Directive &d) {
     auto existing = named_.find(handle);
     if (existing != named_.end() && (!existing->second.user || existing->second.user->connected))
         throw ScenarioError("user " + handle + " is already here");
-    UserSpec spec = UserSpec::numbered(handle, ++userLines_);
+    UserPlan plan = UserPlan::numbered(handle, ++userLines_);
     for (size_t i = 1; i < d.words.size(); ++i) {
         const std::string &word = d.words[i];
         auto kv = splitKey(word);
         const std::string value = valueOf(kv, word);
-        if (kv.first == "name") spec.name = value;
-        else if (kv.first == "rank") spec.rank = parseRank(value);
-        else if (kv.first == "ip") spec.address = parseAddress(value);
-        else if (kv.first == "counter") spec.counter = parseUnsigned(value, "counter");
-        else if (kv.first == "crc") spec.crc = parseUnsigned(value, "crc");
-        else if (kv.first == "puid") spec.puid = parseUnsigned(value, "puid");
-        else if (kv.first == "puidcrc") spec.puidcrc = parseUnsigned(value, "puidcrc");
-        else if (kv.first == "flags") spec.flags = static_cast<uint16>(parseFlags(value, 0xFFFF));
-        else if (kv.first == "room") spec.room = static_cast<RoomID>(parseNumber(value, INT16_MIN, INT16_MAX, "room"));
+        if (kv.first == "name") plan.name = value;
+        else if (kv.first == "rank") plan.rank = parseRank(value);
+        else if (kv.first == "ip") plan.address = parseAddress(value);
+        else if (kv.first == "counter") plan.counter = parseUnsigned(value, "counter");
+        else if (kv.first == "crc") plan.crc = parseUnsigned(value, "crc");
+        else if (kv.first == "puid") plan.puid = parseUnsigned(value, "puid");
+        else if (kv.first == "puidcrc") plan.puidcrc = parseUnsigned(value, "puidcrc");
+        else if (kv.first == "flags") plan.flags = static_cast<uint16>(parseFlags(value, 0xFFFF));
+        else if (kv.first == "room") plan.room = static_cast<RoomID>(parseNumber(value, INT16_MIN, INT16_MAX, "room"));
         else throw ScenarioError("unknown user key \"" + kv.first + "\"");
     }
-    if (spec.name.size() > 31) throw ScenarioError("a user name has at most 31 characters");
+    if (plan.name.size() > 31) throw ScenarioError("a user name has at most 31 characters");
     Named &named = named_[handle];
-    named = Named{nullptr, spec};
+    named = Named{nullptr, plan};
     if (!startGiven_) {
         waiting_.push_back(handle);
         server_.note(EventKind::Info, handle + " will connect at start");
@@ -339,7 +339,7 @@ void Session::doAddProp(const Directive &d) {
     SimRoom &room = existingRoom(d.words[0]);
     const PropWord prop = parseProp(d.words[1]);
     const Point pos = parsePosition(d.words[2], d.words[3]);
-    if (!server_.addLooseProp(room, prop.spec, pos)) throw ScenarioError("room " + d.words[0] + " is full of props");
+    if (!server_.addLooseProp(room, prop.asset, pos)) throw ScenarioError("room " + d.words[0] + " is full of props");
     server_.note(EventKind::Info, "loose prop " + d.words[1] + " put in room " + d.words[0] + " at " + positionText(pos));
 }
 
@@ -408,7 +408,7 @@ void Session::doDesc(const Directive &d) {
 }
 
 void Session::doDrop(const Directive &d) {
-    send(d, msg::dropProp(parseProp(d.words[1]).spec, parsePosition(d.words[2], d.words[3])));
+    send(d, msg::dropProp(parseProp(d.words[1]).asset, parsePosition(d.words[2], d.words[3])));
 }
 
 void Session::doMoveProp(const Directive &d) {

@@ -44,7 +44,7 @@ private:
 
     struct Named {
         SimUser *user = nullptr; // null while waiting for start
-        UserSpec spec;
+        UserPlan plan;
     };
 
     // ---- the world (session.cpp)

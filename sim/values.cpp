@@ -57,9 +57,9 @@ int parseRank(const std::string &word) {
 PropWord parseProp(const std::string &word) {
     const size_t colon = word.find(':');
     PropWord p;
-    p.spec.id = static_cast<AssetID>(parseNumber(word.substr(0, colon), INT32_MIN, INT32_MAX, "prop"));
+    p.asset.id = static_cast<AssetID>(parseNumber(word.substr(0, colon), INT32_MIN, INT32_MAX, "prop"));
     if (colon != std::string::npos) {
-        p.spec.crc = parseUnsigned(word.substr(colon + 1), "prop crc");
+        p.asset.crc = parseUnsigned(word.substr(colon + 1), "prop crc");
         p.crcGiven = true;
     }
     return p;
@@ -73,9 +73,9 @@ std::vector<PropWord> parseProps(const std::string &word) {
 }
 
 std::vector<AssetSpec> specsOf(const std::vector<PropWord> &props) {
-    std::vector<AssetSpec> specs;
-    for (const PropWord &p : props) specs.push_back(p.spec);
-    return specs;
+    std::vector<AssetSpec> assets;
+    for (const PropWord &p : props) assets.push_back(p.asset);
+    return assets;
 }
 
 std::string propsText(const std::vector<AssetSpec> &props) {

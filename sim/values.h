@@ -22,7 +22,7 @@ int parseRank(const std::string &word);
 
 // A prop as written: ID or ID:CRC.
 struct PropWord {
-    AssetSpec spec{};
+    AssetSpec asset{};
     bool crcGiven = false;
 };
 PropWord parseProp(const std::string &word);

@@ -42,12 +42,12 @@ public:
     sim::SimRoom *addRoom(RoomID id, const std::string &name, ClientID owner = 0,
                           uint32 flags = 0) {
         std::string error;
-        sim::RoomSpec spec;
-        spec.id = id;
-        spec.name = name;
-        spec.owner = owner;
-        spec.flags = flags;
-        sim::SimRoom *room = server.addRoom(spec, error);
+        sim::RoomPlan plan;
+        plan.id = id;
+        plan.name = name;
+        plan.owner = owner;
+        plan.flags = flags;
+        sim::SimRoom *room = server.addRoom(plan, error);
         EXPECT_NE(room, nullptr) << error;
         return room;
     }
@@ -55,10 +55,10 @@ public:
     // The n-th user (counter 900000+n), of `rank`, in `room` (0: entrance).
     sim::SimUser *addUser(const std::string &name, int rank, RoomID room = 0) {
         std::string error;
-        sim::UserSpec spec = sim::UserSpec::numbered(name, ++usersMade_);
-        spec.rank = rank;
-        if (room) spec.room = room;
-        sim::SimUser *user = server.connect(spec, error);
+        sim::UserPlan plan = sim::UserPlan::numbered(name, ++usersMade_);
+        plan.rank = rank;
+        if (room) plan.room = room;
+        sim::SimUser *user = server.connect(plan, error);
         EXPECT_NE(user, nullptr) << error;
         server.finishDirective();
         return user;

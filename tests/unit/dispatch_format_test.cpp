@@ -100,9 +100,9 @@ TEST_F(FormatSafety, EveryKindOfChatLine) {
         send(who, msg::name("  " + HOSTILE), "illegal name");
     }
     std::string error;
-    sim::UserSpec spec = sim::UserSpec::numbered("  " + HOSTILE, 99);
+    sim::UserPlan plan = sim::UserPlan::numbered("  " + HOSTILE, 99);
     world.server.recorder().openWindow();
-    ASSERT_NE(world.server.connect(spec, error), nullptr) << error;
+    ASSERT_NE(world.server.connect(plan, error), nullptr) << error;
     expectNoFormatting("logon");
 }
 

@@ -163,14 +163,14 @@ TEST_P(BadInput, SwallowedOrPassedNeverOverread) {
     Server server;
     server.useModule(linkedModule());
     std::string error;
-    RoomSpec lobby;
+    RoomPlan lobby;
     lobby.id = 1;
     lobby.name = "Lobby";
     ASSERT_NE(server.addRoom(lobby, error), nullptr) << error;
     ASSERT_TRUE(server.startWithParameters(EVERY_RULE));
-    SimUser *bob = server.connect(UserSpec::numbered("Bob", 1), error);
+    SimUser *bob = server.connect(UserPlan::numbered("Bob", 1), error);
     ASSERT_NE(bob, nullptr) << error;
-    ASSERT_NE(server.connect(UserSpec::numbered("Ann", ANN), error), nullptr) << error;
+    ASSERT_NE(server.connect(UserPlan::numbered("Ann", ANN), error), nullptr) << error;
     server.addLooseProp(*server.room(1), {555, 0}, {50, 50});
     server.runDueTimers();
 

@@ -44,23 +44,23 @@ class LimitsFixture : public ::testing::Test {
     }
 
     sim::SimRoom *room(RoomID id, uint32 flags = 0, ClientID owner = 0) {
-        sim::RoomSpec spec;
-        spec.id = id;
-        spec.name = "Room " + std::to_string(id);
-        spec.flags = flags;
-        spec.owner = owner;
-        sim::SimRoom *r = server.addRoom(spec, error);
+        sim::RoomPlan plan;
+        plan.id = id;
+        plan.name = "Room " + std::to_string(id);
+        plan.flags = flags;
+        plan.owner = owner;
+        sim::SimRoom *r = server.addRoom(plan, error);
         EXPECT_NE(r, nullptr) << error;
         return r;
     }
 
     sim::SimUser *user(const std::string &handle, RoomID where, int rank = RANK_GUEST,
                        uint16 flags = 0) {
-        sim::UserSpec spec = sim::UserSpec::numbered(handle, nextUser++);
-        spec.rank = rank;
-        spec.room = where;
-        spec.flags = flags;
-        sim::SimUser *u = server.connect(spec, error);
+        sim::UserPlan plan = sim::UserPlan::numbered(handle, nextUser++);
+        plan.rank = rank;
+        plan.room = where;
+        plan.flags = flags;
+        sim::SimUser *u = server.connect(plan, error);
         EXPECT_NE(u, nullptr) << error;
         return u;
     }

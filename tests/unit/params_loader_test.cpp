@@ -52,7 +52,7 @@ struct World {
     World() {
         server.recorder().setEnabled(true);
         server.useModule(linkedModule());
-        RoomSpec lobby;
+        RoomPlan lobby;
         lobby.id = 1;
         lobby.name = "Lobby";
         std::string error;
@@ -174,10 +174,10 @@ struct Reloading : World {
         path = server.writeParameterFile(text);
         EXPECT_TRUE(server.start({path}));
         std::string error;
-        UserSpec wizSpec = UserSpec::numbered("wiz", 1);
+        UserPlan wizSpec = UserPlan::numbered("wiz", 1);
         wizSpec.rank = 2;
         wiz = server.connect(wizSpec, error);
-        guest = server.connect(UserSpec::numbered("gus", 2), error);
+        guest = server.connect(UserPlan::numbered("gus", 2), error);
         server.advance(2);
     }
     std::vector<std::string> reload() {

@@ -29,13 +29,13 @@ class Registry : public ::testing::Test {
     sim::SimUser *connect(const std::string &name, int rank, std::array<uint8, 4> ip,
                           uint32 counter, uint32 puid, RoomID room = 1) {
         std::string error;
-        sim::UserSpec spec = sim::UserSpec::numbered(name, ++made);
-        spec.rank = rank;
-        spec.address = ip;
-        spec.counter = counter;
-        spec.puid = puid;
-        spec.room = room;
-        sim::SimUser *u = world.server.connect(spec, error);
+        sim::UserPlan plan = sim::UserPlan::numbered(name, ++made);
+        plan.rank = rank;
+        plan.address = ip;
+        plan.counter = counter;
+        plan.puid = puid;
+        plan.room = room;
+        sim::SimUser *u = world.server.connect(plan, error);
         EXPECT_NE(u, nullptr) << error;
         world.server.advance(1); // logon checks
         return u;

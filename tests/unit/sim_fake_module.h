@@ -86,19 +86,19 @@ struct FakeWorld {
     ~FakeWorld() { FakeModule::reset(); }
 
     sim::SimRoom *addRoom(RoomID id, const std::string &name, uint32 flags = 0) {
-        sim::RoomSpec spec;
-        spec.id = id;
-        spec.name = name;
-        spec.flags = flags;
+        sim::RoomPlan plan;
+        plan.id = id;
+        plan.name = name;
+        plan.flags = flags;
         std::string error;
-        return server.addRoom(spec, error);
+        return server.addRoom(plan, error);
     }
     sim::SimUser *addUser(const std::string &handle, int n, int rank = 0, RoomID room = 1) {
-        sim::UserSpec spec = sim::UserSpec::numbered(handle, n);
-        spec.rank = rank;
-        spec.room = room;
+        sim::UserPlan plan = sim::UserPlan::numbered(handle, n);
+        plan.rank = rank;
+        plan.room = room;
         std::string error;
-        return server.connect(spec, error);
+        return server.connect(plan, error);
     }
     // The texts of the window, as "channel>receivers:text".
     std::vector<std::string> texts() {

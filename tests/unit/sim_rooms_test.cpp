@@ -51,7 +51,7 @@ std::string nameIn(const SimRoom &room) {
 
 LooseProp prop(AssetID id, sint16 h, sint16 v) {
     LooseProp p;
-    p.spec.id = id;
+    p.asset.id = id;
     p.loc = Point{v, h};
     return p;
 }

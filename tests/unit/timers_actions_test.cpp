@@ -145,8 +145,8 @@ TEST_F(Timers, DupipPatternsFitOnlyWhenWellFormed) {
     int n = 0;
     for (const PatternCase &c : cases) {
         std::string error;
-        sim::UserSpec first = sim::UserSpec::numbered("First" + std::to_string(n), 50 + 2 * n);
-        sim::UserSpec second = sim::UserSpec::numbered("Second" + std::to_string(n), 51 + 2 * n);
+        sim::UserPlan first = sim::UserPlan::numbered("First" + std::to_string(n), 50 + 2 * n);
+        sim::UserPlan second = sim::UserPlan::numbered("Second" + std::to_string(n), 51 + 2 * n);
         first.address = second.address = {10, 0, 3, 4};
         ++n;
         sim::SimUser *a = world.server.connect(first, error);
