@@ -57,20 +57,14 @@ Mimick checkMimick(const char *line, MyState *state, ServerUserRec *user, Server
                                 rd->lastUserID != user->user.userID &&
                                 std::strcmp(rd->lastChat, line) == 0;
     if (!repeatsAnother) return {false, rd};
-    UserDat *ud = userDat(state, user);
-    if (ud && (rule->roomsChecked & RC_WARN) && ud->lastWarning != P_MIMICK) {
-        UserMessage(user, "%s", "Repeating others chat is limited here");
-        ud->lastWarning = P_MIMICK;
-    }
+    if (rule->roomsChecked & RC_WARN)
+        warnOnce(user, userDat(state, user), P_MIMICK, "Repeating others chat is limited here");
     return {true, nullptr};
 }
 
 // Refuses a spoof ('@' among the opening symbols); tells the user once.
 int refuseSpoof(ServerUserRec *user, UserDat *ud, const LimitValue *rule) {
-    if ((rule->roomsChecked & RC_WARN) && ud->lastWarning != P_SPOOF) {
-        UserMessage(user, "%s", "Spoofing is not permitted here");
-        ud->lastWarning = P_SPOOF;
-    }
+    if (rule->roomsChecked & RC_WARN) warnOnce(user, ud, P_SPOOF, "Spoofing is not permitted here");
     return 1;
 }
 
@@ -114,16 +108,11 @@ int badPrefix(const char *line, ServerState *serverState, MyState *state, Server
     return 0;
 }
 
-// One of the four rate rules that count in the chat history.
-struct RateRule {
-    int32_t index;
-    const char *label;
-};
-
-constexpr RateRule CHAT_RULES[2][2] = {
-    // [is a page][repeats the previous line]
-    {{P_CHAT, "Chat messages"}, {P_REPCHAT, "Repeated chat messages"}},
-    {{P_PAGE, "Page messages"}, {P_REPPAGE, "Repeated pages"}},
+// The four rate rules that count in the chat history, by
+// [is a page][repeats the previous line].
+constexpr const RateKind *CHAT_RULES[2][2] = {
+    {&CHAT_RATE, &REPCHAT_RATE},
+    {&PAGE_RATE, &REPPAGE_RATE},
 };
 
 // Remembers an accepted page for `er` and sends the page response later.
@@ -136,18 +125,14 @@ void recordAcceptedPage(MyState *state, ServerUserRec *user) {
 // The rate rules for chat lines and pages, new and repeated; the line then
 // becomes the user's previous line, refused or not (a repeated line already
 // is).  1 to refuse.
-int rateRefuses(const char *line, ServerState *serverState, MyState *state, ServerUserRec *user,
-                UserDat *ud, ServerRoomRec *room) {
+int chatRateRefuses(const char *line, ServerState *serverState, MyState *state, ServerUserRec *user,
+                    UserDat *ud, ServerRoomRec *room) {
     if (!ud->lastChat) keepText(ud->lastChat, ud->lastChatCapacity, "");
     if (!ud->lastChat) return 0;
     const bool repeated = std::strcmp(line, ud->lastChat) == 0;
     const bool page = isPageCommand(line, serverState, state) != 0;
     if (page && pageIsNotAcceptable(serverState, state, line)) return 1;
-    const RateRule &kind = CHAT_RULES[page][repeated];
-    const LimitValue *rule = ruleIn(state, kind.index, room);
-    const int result = rule ? checkLimit(serverState, state, &ud->chat, rule, ud, kind.index, 1,
-                                         kind.label)
-                            : 0;
+    const int result = rateRefuses(serverState, state, ud, room, *CHAT_RULES[page][repeated]);
     if (page && result == 0) recordAcceptedPage(state, user);
     if (!repeated) keepText(ud->lastChat, ud->lastChatCapacity, line);
     return result;
@@ -167,7 +152,7 @@ int refusedByRules(const char *line, ServerState *serverState, MyState *state,
     if (!ud) return 0;
     if (ud->flags & UF_ROOMGAGGED) return 1;
     if (badPrefix(line, serverState, state, user, ud, room)) return 1;
-    return rateRefuses(line, serverState, state, user, ud, room);
+    return chatRateRefuses(line, serverState, state, user, ud, room);
 }
 
 }  // namespace

@@ -151,8 +151,7 @@ bool isOwnMemberRoom(const ServerUserRec *user, const ServerRoomRec *room) {
 // While wizInMemberRooms is on, operators pass the closed door or the
 // password of a member room.
 bool operatorMayEnter(const MyState *state, ServerUserRec *user, const ServerRoomRec *room) {
-    const bool closedOrPassworded = (room->room.roomFlags & RMF_CLOSED) || room->roomPassword[0] != 0;
-    return state->wizInMemberRooms && room->memberOwner != 0 && closedOrPassworded &&
+    return state->wizInMemberRooms && room->memberOwner != 0 && isClosedOrPassworded(room) &&
            UserRank(user) >= RANK_WIZARD;
 }
 
@@ -216,14 +215,10 @@ Verdict screenPage(const Message &m) {
     if (!ud->lastChat) return Verdict::Pass;
 
     const char *text = m.text(0);
-    if (std::strcmp(text, ud->lastChat) == 0) {
-        const LimitValue *rule = getRoomLimit(m.ss, m.state, m.state->limits[P_REPPAGE]);
-        if (!rule) return Verdict::Pass;
-        return swallowIf(checkLimit(m.ss, m.state, &ud->chat, rule, ud, P_REPPAGE, 1, "Repeated pages"));
-    }
-    const LimitValue *rule = getRoomLimit(m.ss, m.state, m.state->limits[P_PAGE]);
-    if (rule && checkLimit(m.ss, m.state, &ud->chat, rule, ud, P_PAGE, 1, "Page messages"))
-        return Verdict::Swallow;
+    ServerRoomRec *room = getUserRoom(m.user);
+    if (std::strcmp(text, ud->lastChat) == 0)
+        return swallowIf(rateRefuses(m.ss, m.state, ud, room, REPPAGE_RATE));
+    if (rateRefuses(m.ss, m.state, ud, room, PAGE_RATE)) return Verdict::Swallow;
     keepText(ud->lastChat, ud->lastChatCapacity, text);
     return Verdict::Pass;
 }

@@ -114,6 +114,12 @@ void resetDraw(ServerState *serverState, MyState *) {
     sendMsgDraw(toUser(user), &clear);
 }
 
+void warnOnce(ServerUserRec *user, UserDat *ud, int32_t index, const char *text) {
+    if (!ud || ud->lastWarning == index) return;
+    UserMessage(user, "%s", text);
+    ud->lastWarning = index;
+}
+
 const char *roomNameText(const ServerRoomRec *room, char (&buf)[NAME_SIZE]) {
     buf[0] = '\0';
     const auto offset = static_cast<uint32_t>(static_cast<uint16_t>(room->room.roomNameOfst));

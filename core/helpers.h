@@ -61,6 +61,17 @@ inline bool ownsRoom(const ServerUserRec *user, const ServerRoomRec *room) {
     return user && room && user->lastOwnedRoom == room && room->memberOwner == user->counter;
 }
 
+// Sends a rule's warning text, once per kind in a row: only when `index`
+// differs from the user's lastWarning, which it then becomes.  Without a
+// UserDat nothing is sent.
+void warnOnce(ServerUserRec *user, UserDat *ud, int32_t index, const char *text);
+
+// The room is closed (host flag) or has a password: the host keeps
+// everyone out of it.
+inline bool isClosedOrPassworded(const ServerRoomRec *room) {
+    return (room->room.roomFlags & RMF_CLOSED) || room->roomPassword[0] != 0;
+}
+
 // The room's name as text: "room name too long" past 31 characters; an
 // empty text when the name does not lie within the room's buffer.
 const char *roomNameText(const ServerRoomRec *room, char (&buf)[NAME_SIZE]);

@@ -41,8 +41,8 @@ bool roomStillExists(ServerState *ss, const ServerRoomRec *wanted) {
 }
 
 // The rule of `param` that selects the room, or null.
-const LimitValue *roomRule(ServerState *ss, MyState *state, int32_t param, const ServerRoomRec *room) {
-    return getRoomLimitForRoom(ss, state, state->limits[param], room->room.roomID);
+const LimitValue *roomRule(MyState *state, int32_t param, ServerRoomRec *room) {
+    return getRoomLimitIn(state, state->limits[param], room);
 }
 
 // Strips the user's worn props and tells everyone in the room.
@@ -179,7 +179,7 @@ Outcome applySanctions(ServerState *, MyState *state, TimerEvent *, ServerUserRe
 void checkDuplicateAvatar(ServerState *ss, MyState *state, ServerUserRec *user,
                           ServerRoomRec *room) {
     if (user->user.nbrProps == 0) return;
-    const LimitValue *rule = roomRule(ss, state, P_NODUPAVATARS, room);
+    const LimitValue *rule = roomRule(state, P_NODUPAVATARS, room);
     if (!rule) {
         const RoomDat *rd = roomDat(state, room);
         const bool roomBars = rd && (rd->flags & RF_RNODUPAVATARS);
@@ -199,11 +199,11 @@ void checkDuplicateAvatar(ServerState *ss, MyState *state, ServerUserRec *user,
 Outcome runEntryChecks(ServerState *ss, MyState *state, TimerEvent *event, ServerUserRec *user) {
     ServerRoomRec *room = getUserRoom(user);
     if (!room) return Outcome::Retry;
-    if (roomRule(ss, state, P_TAKE, room))
+    if (roomRule(state, P_TAKE, room))
         UserMessage(user, "%s",
                     "This is a Take Avatar Room.  To take someone else's avatar, whisper `take.  "
                     "Only wear avatars you are willing to share in this room.");
-    if (roomRule(ss, state, P_GODONLY, room) && UserRank(user) <= RANK_WIZARD)
+    if (roomRule(state, P_GODONLY, room) && UserRank(user) <= RANK_WIZARD)
         ScheduleUserKill(user, KILL_LOGGEDOFF, nullptr, 0);
     checkDuplicateAvatar(ss, state, user, room);
     ServerUserRec *again = GetServerUser(event->userID);

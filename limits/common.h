@@ -2,17 +2,17 @@
 // distance rules and the loose-prop freezes.
 #pragma once
 
+#include "commands/scan.h"
 #include "core/state.h"
 
 #include <cstdint>
-#include <cstdlib>
 
 namespace kestrom {
 
 // a and b lie at most `limit` pixels apart in both coordinates.
 inline bool withinDistance(Point a, Point b, uint32_t limit) {
-    const auto dh = static_cast<uint32_t>(std::abs(int{a.h} - int{b.h}));
-    const auto dv = static_cast<uint32_t>(std::abs(int{a.v} - int{b.v}));
+    const auto dh = static_cast<uint32_t>(kestrom::abs(int32_t{a.h} - int32_t{b.h}));
+    const auto dv = static_cast<uint32_t>(kestrom::abs(int32_t{a.v} - int32_t{b.v}));
     return dh <= limit && dv <= limit;
 }
 

@@ -23,6 +23,37 @@ int checkLimit(ServerState *serverState, MyState *state, ActivityHistory *hist,
                const LimitValue *limit, UserDat *ud, int32_t limitNumber, int32_t numActions,
                const char *type);
 
+// A rate rule in use: its parameter, the user's counter it fills, and the
+// plural noun of its warning ("Chat messages are limited here").
+struct RateKind {
+    int32_t index;
+    ActivityHistory UserDat::*history;
+    const char *type;
+};
+
+constexpr RateKind PAGE_RATE         = {P_PAGE,            &UserDat::chat,            "Page messages"};
+constexpr RateKind REPPAGE_RATE      = {P_REPPAGE,         &UserDat::chat,            "Repeated pages"};
+constexpr RateKind CHAT_RATE         = {P_CHAT,            &UserDat::chat,            "Chat messages"};
+constexpr RateKind REPCHAT_RATE      = {P_REPCHAT,         &UserDat::chat,            "Repeated chat messages"};
+constexpr RateKind PROPDROP_RATE     = {P_PROPDROP,        &UserDat::propDrop,        "Prop drops"};
+constexpr RateKind ROOMMSG_RATE      = {P_ROOMMSG,         &UserDat::roommsg,         "Room messages"};
+constexpr RateKind FACE_RATE         = {P_FACECHANGE,      &UserDat::faceChange,      "Face changes"};
+constexpr RateKind AVATAR_RATE       = {P_AVATARCHANGE,    &UserDat::avatarChange,    "Avatar changes"};
+constexpr RateKind MOVE_RATE         = {P_MOVE,            &UserDat::move,            "Moves"};
+constexpr RateKind SLIDE_RATE        = {P_SLIDE,           &UserDat::slide,           "Slides"};
+constexpr RateKind SPOTSTATE_RATE    = {P_SPOTSTATECHANGE, &UserDat::spotStateChange, "Spot state changes"};
+constexpr RateKind NAME_RATE         = {P_NAMECHANGE,      &UserDat::nameChange,      "Name changes"};
+constexpr RateKind NEWROOM_RATE      = {P_NEWROOM,         &UserDat::newRoom,         "Repeated room creation"};
+constexpr RateKind GPAGE_RATE        = {P_GPAGE,           &UserDat::gpage,           "GPage Messages"};
+constexpr RateKind RPAGE_RATE        = {P_RPAGE,           &UserDat::rpage,           "RPage Messages"};
+constexpr RateKind ROOMPAGE_RATE     = {P_ROOMPAGE,        &UserDat::roompage,        "Room Page Messages"};
+
+// Counts `units` of the current user's activity against the kind's rule for
+// `room`, the user's room: 1 to refuse, 0 when allowed or when no rule
+// applies there (or the user has no UserDat).
+int rateRefuses(ServerState *serverState, MyState *state, UserDat *ud, ServerRoomRec *room,
+                const RateKind &kind, int32_t units = 1);
+
 // ------------------------------------------------------ screening routines
 // Each acts on serverState->currentUser: 1 to refuse, 0 to allow.
 

@@ -88,10 +88,7 @@ int anotherPropAlreadyAt(ServerState *serverState, MyState *state, const LPropRe
     while (const LPropRec *at = walk.next(prop)) {
         if (at == roomprop || prop.propSpec.id != propSpec.id) continue;
         if (!withinDistance(loc, prop.loc, zone->maximum)) continue;
-        if ((zone->roomsChecked & RC_WARN) && ud && ud->lastWarning != P_ZONE) {
-            UserMessage(user, "%s", "Duplicate props are limited here");
-            ud->lastWarning = P_ZONE;
-        }
+        if (zone->roomsChecked & RC_WARN) warnOnce(user, ud, P_ZONE, "Duplicate props are limited here");
         return 1;
     }
     return 0;

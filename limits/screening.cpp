@@ -8,34 +8,8 @@ namespace kestrom {
 
 namespace {
 
-// A rate rule: its parameter, the user's counter it fills, the warning noun.
-struct RateKind {
-    int32_t index;
-    ActivityHistory UserDat::*history;
-    const char *type;
-};
-
-constexpr RateKind ROOMMSG_RATE    = {P_ROOMMSG,         &UserDat::roommsg,         "Room messages"};
-constexpr RateKind NAME_RATE       = {P_NAMECHANGE,      &UserDat::nameChange,      "Name changes"};
-constexpr RateKind FACE_RATE       = {P_FACECHANGE,      &UserDat::faceChange,      "Face changes"};
-constexpr RateKind SPOTSTATE_RATE  = {P_SPOTSTATECHANGE, &UserDat::spotStateChange, "Spot state changes"};
-constexpr RateKind PROPDROP_RATE   = {P_PROPDROP,        &UserDat::propDrop,        "Prop drops"};
-constexpr RateKind AVATAR_RATE     = {P_AVATARCHANGE,    &UserDat::avatarChange,    "Avatar changes"};
-constexpr RateKind MOVE_RATE       = {P_MOVE,            &UserDat::move,            "Moves"};
-constexpr RateKind SLIDE_RATE      = {P_SLIDE,           &UserDat::slide,           "Slides"};
-
 // How close (in both coordinates) a request must be to count as a slide.
 constexpr int SLIDE_DISTANCE = 4;
-
-// Counts `units` of the activity against the rule for `room`, the user's
-// room; 1 to refuse, 0 when allowed or when no rule applies there.
-int rateRefuses(ServerState *serverState, MyState *state, UserDat *ud, ServerRoomRec *room,
-                const RateKind &kind, int32_t units = 1) {
-    const LimitValue *rule = getRoomLimitIn(state, state->limits[kind.index], room);
-    if (!rule) return 0;
-    return checkLimit(serverState, state, &(ud->*kind.history), rule, ud, kind.index, units,
-                      kind.type);
-}
 
 // The plain pattern: privileged users (when `privilegedPass`) and users
 // without a record go free, everyone else is rate-checked.
@@ -46,13 +20,6 @@ int plainRateRefuses(ServerState *serverState, MyState *state, const RateKind &k
     if (privilegedPass && isPrivileged(user)) return 0;
     if (!ud) return 0;
     return rateRefuses(serverState, state, ud, getUserRoom(user), kind);
-}
-
-// Sends a rule's text once per kind in a row.
-void warnOnce(ServerUserRec *user, UserDat *ud, int32_t index, const char *text) {
-    if (!ud || ud->lastWarning == index) return;
-    UserMessage(user, "%s", text);
-    ud->lastWarning = index;
 }
 
 // The units an avatar change costs: the new props minus those worn
@@ -81,6 +48,15 @@ bool someoneWithin(ServerState *serverState, const ServerRoomRec *room, const Se
 }
 
 }  // namespace
+
+int rateRefuses(ServerState *serverState, MyState *state, UserDat *ud, ServerRoomRec *room,
+                const RateKind &kind, int32_t units) {
+    if (!ud) return 0;
+    const LimitValue *rule = getRoomLimitIn(state, state->limits[kind.index], room);
+    if (!rule) return 0;
+    return checkLimit(serverState, state, &(ud->*kind.history), rule, ud, kind.index, units,
+                      kind.type);
+}
 
 int roommsgComingTooFast(ServerState *serverState, MyState *state) {
     return plainRateRefuses(serverState, state, ROOMMSG_RATE, true);

@@ -13,31 +13,6 @@ namespace kestrom {
 
 namespace {
 
-// A page command's rule for the caller's room and the history it counts in.
-struct PageRate {
-    int32_t limitNumber;
-    ActivityHistory UserDat::*history;
-    const char *type; // the plural noun of the limit's warning
-};
-
-constexpr PageRate gpageRate = {P_GPAGE, &UserDat::gpage, "GPage Messages"};
-constexpr PageRate rpageRate = {P_RPAGE, &UserDat::rpage, "RPage Messages"};
-constexpr PageRate roompageRate = {P_ROOMPAGE, &UserDat::roompage, "Room Page Messages"};
-
-// The rule of a page command that applies in the current user's room.
-const LimitValue *pageRule(ServerState *serverState, MyState *state, const PageRate &rate) {
-    return getRoomLimit(serverState, state, state->limits[rate.limitNumber]);
-}
-
-// Counts one page against rule (when one applies); 1 when over the limit
-// (the caller has been told).
-int pageOverLimit(ServerState *serverState, MyState *state, UserDat *ud, const LimitValue *rule,
-                  const PageRate &rate) {
-    if (!rule || !ud) return 0;
-    return checkLimit(serverState, state, &(ud->*rate.history), rule, ud, rate.limitNumber, 1,
-                      rate.type);
-}
-
 // 1 when the caller may not page (and has been told so).
 int refusedAsPageGagged(const UserDat *ud, ServerUserRec *user) {
     if (!ud || !(ud->flags & UF_PAGEGAGGED)) return 0;
@@ -63,7 +38,6 @@ void sendResponse(ServerUserRec *user, const char *response) {
 KESTROM_COMMAND(gpage) {
     const char *text = cp ? cp : "";
     UserDat *ud = userDat(state, user);
-    const LimitValue *rule = pageRule(serverState, state, gpageRate);
     char name[NAME_SIZE];
     getCUserName(name, user);
     if (UserRank(user) >= RANK_GOD) {
@@ -76,7 +50,7 @@ KESTROM_COMMAND(gpage) {
                           "Please page again with a more detailed message.");
         return 1;
     }
-    if (pageOverLimit(serverState, state, ud, rule, gpageRate)) return 1;
+    if (rateRefuses(serverState, state, ud, userRoom, GPAGE_RATE)) return 1;
     if (!userRoom) return 1;
     char roomName[NAME_SIZE];
     UserMessage(user, "The owners have been paged");
@@ -91,8 +65,7 @@ KESTROM_COMMAND(gpage) {
 KESTROM_COMMAND(rpage) {
     const char *text = cp ? cp : "";
     UserDat *ud = userDat(state, user);
-    if (pageOverLimit(serverState, state, ud, pageRule(serverState, state, rpageRate), rpageRate))
-        return 1;
+    if (rateRefuses(serverState, state, ud, userRoom, RPAGE_RATE)) return 1;
     if (!userRoom) {
         UserMessage(user, "Room info not available");
         return 1;
@@ -120,7 +93,6 @@ KESTROM_COMMAND(rpage) {
 KESTROM_COMMAND(roompage) {
     const char *text = cp ? cp : "";
     UserDat *ud = userDat(state, user);
-    const LimitValue *rule = pageRule(serverState, state, roompageRate);
     char name[NAME_SIZE];
     getCUserName(name, user);
     if (UserRank(user) >= RANK_WIZARD) {
@@ -133,7 +105,7 @@ KESTROM_COMMAND(roompage) {
                           "information. Please page again with a more detailed message.");
         return 1;
     }
-    if (pageOverLimit(serverState, state, ud, rule, roompageRate)) return 1;
+    if (rateRefuses(serverState, state, ud, userRoom, ROOMPAGE_RATE)) return 1;
     if (!userRoom) return 1;
     sendResponse(user, state->gpageResponse);
     UserMessage(user, "The operators in this room have been paged");
@@ -164,10 +136,7 @@ KESTROM_COMMAND(respond) {
 KESTROM_COMMAND(er) {
     if (!state->wizInMemberRooms) return 0;
     ServerRoomRec *room = GetRoom(state->lastUserPageRoom);
-    if (!room || room->memberOwner == 0) return 0;
-    const bool closed = (room->room.roomFlags & RMF_CLOSED) != 0;
-    const bool passworded = room->roomPassword[0] != 0;
-    if (!closed && !passworded) return 0;
+    if (!room || room->memberOwner == 0 || !isClosedOrPassworded(room)) return 0;
     char name[NAME_SIZE];
     getCUserName(name, user);
     WizNeighborMessage(user, "Page from System: %s has responded to %s's page via `er", name,

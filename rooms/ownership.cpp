@@ -46,15 +46,11 @@ void tellOwnerAbsent(const MyState *state, ServerUserRec *user, ServerRoomRec *r
 // pinned, the newroom rate, and the picture line for new rooms.
 KESTROM_COMMAND(newroom) {
     if (ownsMemberRoom(user)) return 0; // the host refuses it; nothing counted
-    UserDat *ud = userDat(state, user);
-    const LimitValue *rule = getRoomLimit(serverState, state, state->limits[P_NEWROOM]);
     if (user->flags & HF_PINMARK) {
         UserMessage(user, "You can't make a room while pinned");
         return 1;
     }
-    if (rule && ud &&
-        checkLimit(serverState, state, &ud->newRoom, rule, ud, P_NEWROOM, 1, "Repeated room creation"))
-        return 1;
+    if (rateRefuses(serverState, state, userDat(state, user), userRoom, NEWROOM_RATE)) return 1;
     if (state->mRoomBG) {
         char line[16 + 256];
         std::snprintf(line, sizeof line, "`rpicture %s", state->mRoomBG);

@@ -98,8 +98,8 @@ void forgivePerp(ServerState *, MyState *state, ServerUserRec *user, ServerRoomR
     }
 }
 
-// `ud` is accepted for the callers' sake; matching needs only the host's
-// record of the user.
+// The UserDat argument is not read: matching needs only the host's record
+// of the user (no client type is ever exempted).
 int32_t getUserSanctions(MyState *state, ServerUserRec *user, ServerRoomRec *room, UserDat *) {
     if (!user || !room) return 0;
     if (room->memberOwner != 0 && ownsRoom(user, room)) return 0;
@@ -110,17 +110,16 @@ int32_t getUserSanctions(MyState *state, ServerUserRec *user, ServerRoomRec *roo
     return entry ? entry->flags : 0;
 }
 
-int roomEntryPermitted(ServerState *serverState, MyState *state, RoomID dest, ServerUserRec *user) {
+int roomEntryPermitted(ServerState *, MyState *state, RoomID dest, ServerUserRec *user) {
     if (!user) return 0;
     if (UserRank(user) >= RANK_GOD) return 1;
-    if (getRoomLimitForRoom(serverState, state, state->limits[P_GODONLY], dest)) {
+    ServerRoomRec *room = GetRoom(dest);
+    if (getRoomLimitIn(state, state->limits[P_GODONLY], room)) {
         UserMessage(user, "%s", "Sorry, only owners are permitted in that room");
         return 0;
     }
-    ServerRoomRec *room = GetRoom(dest);
     if (!room) return 1;
-    UserDat *ud = userDat(state, serverState ? serverState->currentUser : nullptr);
-    if (getUserSanctions(state, user, room, ud) & SANCTION_KICK) {
+    if (getUserSanctions(state, user, room, nullptr) & SANCTION_KICK) {
         UserMessage(user, "%s", "Sorry - you've been kicked from that room");
         return 0;
     }
