@@ -74,10 +74,7 @@ int changeFace(ServerState *serverState, MyState *state, ServerUserRec *user,
     }
     setting.change(target, static_cast<sint16>(n));
     sendDescription(toUser(target), target);
-    if (target != user) {
-        const ActorAndTarget names(user, target);
-        FormattedLogMessage(user, setting.tag, "{%s} %s {%s}", names.actor, setting.done, names.target);
-    }
+    logActOnOther(user, target, setting.tag, setting.done);
     return 1;
 }
 
@@ -103,10 +100,7 @@ KESTROM_COMMAND(chat) {
 // Dresses the target in the issuer's face, colour and props.
 KESTROM_COMMAND(dress) {
     ServerUserRec *target = targetUser ? targetUser : user;
-    if (target != user) {
-        const ActorAndTarget names(user, target);
-        FormattedLogMessage(user, "dress", "{%s} dressed {%s}", names.actor, names.target);
-    }
+    logActOnOther(user, target, "dress", "dressed");
     wearLooks(target, Looks(user));
     sendDescription(toUser(target), target);
     return 1;
@@ -123,10 +117,7 @@ KESTROM_COMMAND(naked) {
     target->user.nbrProps = 0;
     sendMsgUserProp(toUserRoom(target), target, 0, target->user.propSpec);
     resetUser(serverState, state);
-    if (target != user) {
-        const ActorAndTarget names(user, target);
-        FormattedLogMessage(user, "naked", "{%s} made {%s} naked", names.actor, names.target);
-    }
+    logActOnOther(user, target, "naked", "made", " naked");
     return 1;
 }
 
@@ -144,10 +135,7 @@ KESTROM_COMMAND(move) {
         return 1;
     }
     placeUser(target, movedWithin(target->user.roomPos, motion.dh, motion.dv));
-    if (target != user) {
-        const ActorAndTarget names(user, target);
-        FormattedLogMessage(user, "move", "{%s} moved {%s}", names.actor, names.target);
-    }
+    logActOnOther(user, target, "move", "moved");
     return 1;
 }
 
@@ -165,10 +153,7 @@ KESTROM_COMMAND(setpos) {
         return 1;
     }
     placeUser(target, placement.pos);
-    if (target != user) {
-        const ActorAndTarget names(user, target);
-        FormattedLogMessage(user, "setpos", "{%s} setpos on {%s}", names.actor, names.target);
-    }
+    logActOnOther(user, target, "setpos", "setpos on");
     return 1;
 }
 

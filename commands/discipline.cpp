@@ -62,22 +62,17 @@ constexpr size_t MAX_NAME_LENGTH = 31;
 // target is name-gagged now, and our own screening would refuse it).
 void renameUser(MyState *state, ServerUserRec *issuer, ServerUserRec *target, const char *name) {
     const size_t length = std::strlen(name);
-    auto *msg = static_cast<ClientMsg *>(NewPtrClear(sizeof(ClientMsg) + length + 1));
+    ClientMsg *msg = newMessage(KESTROM_FOURCC('u', 's', 'r', 'N'), static_cast<uint32>(length + 1),
+                                static_cast<sint32>(target->user.userID));
     if (!msg) {
         UserMessage(issuer, "%s", "Can't get storage to change name of this user");
         return;
     }
-    msg->eventType = KESTROM_FOURCC('u', 's', 'r', 'N');
-    msg->length = static_cast<uint32>(length + 1);
-    msg->refNum = static_cast<sint32>(target->user.userID);
     char *body = reinterpret_cast<char *>(clientMsgBody(msg));
     std::memcpy(body, name, length + 1);
     CtoPstr(body);
     deliverMessageDirect(state->myPluginID, msg, target);
 }
-
-// The pin prop that pinx leaves a user wearing.
-constexpr AssetSpec PIN_PROP = {1280, 0};
 
 // The host's kill line: a comment is kept only up to this length.
 constexpr int MAX_COMMENT_LINE = 198;
@@ -111,12 +106,10 @@ KESTROM_COMMAND(namegag) {
 // the issuer's room.
 KESTROM_COMMAND(pinx) {
     if (!targetUser) return 1;
-    UserRec &pinned = targetUser->user;
-    pinned.propSpec[0] = PIN_PROP;
-    pinned.nbrProps = 1;
-    sendMsgUserProp(toUserRoom(targetUser), targetUser, 1, &PIN_PROP);
-    pinned.roomPos = pinSpot(getRoomLimit(serverState, state, state->limits[P_PINX]));
-    sendMsgUserMove(toUserRoom(targetUser), targetUser, pinned.roomPos);
+    wearOnlyPinProp(targetUser);
+    const Point spot = pinSpot(getRoomLimit(serverState, state, state->limits[P_PINX]));
+    targetUser->user.roomPos = spot;
+    sendMsgUserMove(toUserRoom(targetUser), targetUser, spot);
     targetUser->flags |= HF_PINMARK;
     makeServerActionLog(serverState, state, user, "pinx", targetUser);
     noticeToOperators(user, targetUser, "pinxed");
@@ -145,10 +138,7 @@ KESTROM_COMMAND(killx) {
 // Logs the target off: the issuer, or for operators the named user.
 KESTROM_COMMAND(signoff) {
     ServerUserRec *leaving = targetUser ? targetUser : user;
-    if (leaving != user) {
-        const ActorAndTarget names(user, leaving);
-        FormattedLogMessage(user, "signoff", "{%s} signed off {%s}", names.actor, names.target);
-    }
+    logActOnOther(user, leaving, "signoff", "signed off");
     ScheduleUserKill(leaving, KILL_LOGGEDOFF, nullptr, 0);
     return 1;
 }

@@ -33,12 +33,16 @@ void runSwitch(ServerUserRec *user, const char *argument, Flags &flags, Flags bi
         UserMessage(user, "%s", (flags & bit) ? texts.whenSet : texts.whenClear);
         return;
     }
-    if (wordCmp(argument, "on") == 0) {
+    switch (onOffWord(argument)) {
+    case 1:
         flags |= bit;
         UserMessage(user, "%s", texts.turnedOn);
-    } else if (wordCmp(argument, "off") == 0) {
+        break;
+    case 0:
         flags &= ~bit;
         UserMessage(user, "%s", texts.turnedOff);
+        break;
+    default: break;
     }
 }
 

@@ -3,8 +3,16 @@
 
 #include "commands/commands.h"
 #include "commands/scan.h"
+#include "core/helpers.h"
 
 namespace kestrom {
+
+void logActOnOther(ServerUserRec *issuer, const ServerUserRec *target, const char *tag,
+                   const char *verb, const char *after) {
+    if (target == issuer) return;
+    const ActorAndTarget names(issuer, target);
+    FormattedLogMessage(issuer, tag, "{%s} %s {%s}%s", names.actor, verb, names.target, after);
+}
 
 void replyUsage(MyState *state, ServerUserRec *user, const char *word) {
     const CmdTable *row = findCommand(state, word);
@@ -58,19 +66,11 @@ Placement parsePlacement(const char *argument) {
     return {Placement::OK, pos};
 }
 
-// d truncated toward zero, as a 32-bit number (0 for NaN, held at the
-// range's ends beyond it).
-static int32_t truncated(double d) {
-    if (!(d == d)) return 0;
-    if (d >= 2147483647.0) return INT32_MAX;
-    if (d <= -2147483648.0) return INT32_MIN;
-    return static_cast<int32_t>(d);
-}
-
 Point pinSpot(const LimitValue *rule) {
+    if (!rule) return PIN_SPOT;
     Point spot;
-    spot.h = rule ? low16(static_cast<int32_t>(rule->maximum)) : 490;
-    spot.v = rule ? low16(truncated(rule->decay)) : 362;
+    spot.h = low16(static_cast<int32_t>(rule->maximum));
+    spot.v = low16(truncatedInt32(rule->decay));
     return spot;
 }
 

@@ -18,6 +18,11 @@ struct ActorAndTarget {
     }
 };
 
+// When the target is not the issuer, logs under `tag`, as the issuer,
+// "{issuer} <verb> {target}<after>".
+void logActOnOther(ServerUserRec *issuer, const ServerUserRec *target, const char *tag,
+                   const char *verb, const char *after = "");
+
 // Sends user "Usage: %s%s" with the usage text of the command row `word`,
 // followed by the whisper hint when the user may direct it at others.
 void replyUsage(MyState *state, ServerUserRec *user, const char *word);
@@ -48,7 +53,7 @@ struct Placement {
 Placement parsePlacement(const char *argument);
 
 // Where pinx puts a user: the rule's maximum (low 16 bits) across and its
-// decay, truncated toward zero, down; (490, 362) with no rule.
+// decay, truncated toward zero, down; PIN_SPOT with no rule.
 Point pinSpot(const LimitValue *rule);
 
 }  // namespace kestrom

@@ -53,6 +53,12 @@ int wordMinCmp(const char *word, const char *command, int minimum) {
     return 0;
 }
 
+int onOffWord(const char *word) {
+    if (wordCmp(word, "on") == 0) return 1;
+    if (wordCmp(word, "off") == 0) return 0;
+    return -1;
+}
+
 // Reads like a 32-bit strtoul: leading white space of any kind, an optional
 // sign ('-' negates modulo 2^32), and an error beyond the 32-bit range.
 int32_t getUint(const char *str) {

@@ -24,6 +24,9 @@ int wordMinCmp(const char *word, const char *command, int minimum);
 // The unsigned decimal number at str as a non-negative int, or -1.
 int32_t getUint(const char *str);
 
+// 1 when the first word is "on", 0 when it is "off" (any case), else -1.
+int onOffWord(const char *word);
+
 // Character classes of the POSIX locale.
 constexpr bool isBlank(char c) { return c == ' ' || c == '\t'; }
 constexpr bool isAlnum(char c) {

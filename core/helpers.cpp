@@ -3,6 +3,7 @@
 
 #include "core/memory.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace kestrom {
@@ -36,8 +37,7 @@ void makeServerActionLog(ServerState *, MyState *, ServerUserRec *actor, const c
     FormattedLogMessage(actor, action, "%s", text);
 }
 
-// A new message of `type` with `bodyLength` bytes of zeroed body, or null.
-static ClientMsg *newMessage(uint32 type, uint32 bodyLength, sint32 refNum) {
+ClientMsg *newMessage(uint32 type, uint32 bodyLength, sint32 refNum) {
     auto *msg = static_cast<ClientMsg *>(NewPtrClear(sizeof(ClientMsg) + bodyLength));
     if (!msg) return nullptr;
     msg->eventType = type;
@@ -112,6 +112,19 @@ void resetDraw(ServerState *serverState, MyState *) {
     clear.drawCmd = DRAW_CLEAR;
     AddDrawCommand(user, &clear);
     sendMsgDraw(toUser(user), &clear);
+}
+
+void wearOnlyPinProp(ServerUserRec *user) {
+    user->user.propSpec[0] = PIN_PROP;
+    user->user.nbrProps = 1;
+    sendMsgUserProp(toUserRoom(user), user, 1, user->user.propSpec);
+}
+
+int32_t truncatedInt32(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 2147483647.0) return INT32_MAX;
+    if (value <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(value);
 }
 
 void warnOnce(ServerUserRec *user, UserDat *ud, int32_t index, const char *text) {

@@ -61,6 +61,16 @@ inline bool ownsRoom(const ServerUserRec *user, const ServerRoomRec *room) {
     return user && room && user->lastOwnedRoom == room && room->memberOwner == user->counter;
 }
 
+// Makes the pin prop the user's only worn prop and shows it to the room.
+void wearOnlyPinProp(ServerUserRec *user);
+
+// value truncated toward zero as a 32-bit number: 0 for NaN, held at the
+// range's ends beyond it.
+int32_t truncatedInt32(double value);
+
+// A new zeroed message of `type` with bodyLength bytes of body, or null.
+ClientMsg *newMessage(uint32 type, uint32 bodyLength, sint32 refNum);
+
 // Sends a rule's warning text, once per kind in a row: only when `index`
 // differs from the user's lastWarning, which it then becomes.  Without a
 // UserDat nothing is sent.

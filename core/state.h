@@ -168,6 +168,13 @@ struct RoomBadActor {
     char username[32]; // display name, at most 31 characters
 };
 
+// ---------------------------------------------------------------- pins
+
+// The prop a pinned user wears alone, and where a pin puts the user when no
+// pinx rule says otherwise.
+constexpr AssetSpec PIN_PROP = {1280, 0};
+constexpr Point PIN_SPOT = {362, 490}; // v, h
+
 // ------------------------------------------------------ per-user records
 
 constexpr int32_t UF_PAGEGAGGED = 0x01;

@@ -162,12 +162,9 @@ Outcome applySanctions(ServerState *, MyState *state, TimerEvent *, ServerUserRe
         flags |= UF_ROOMPROPGAGGED;
     }
     if (sanctions & SANCTION_PIN) {
-        UserRec &u = user->user;
-        u.propSpec[0] = AssetSpec{ROOM_PIN_PROP_ID, 0};
-        u.nbrProps = 1;
-        sendMsgUserProp(toUserRoom(user), user, 1, u.propSpec);
-        u.roomPos = ROOM_PIN_SPOT;
-        UpdateUserPosition(user, u.roomPos);
+        wearOnlyPinProp(user);
+        user->user.roomPos = PIN_SPOT;
+        UpdateUserPosition(user, PIN_SPOT);
         flags |= UF_ROOMPINNED;
     }
     if (sanctions & SANCTION_GAG) flags |= UF_ROOMGAGGED;

@@ -52,12 +52,6 @@ LimitValue *getRoomLimit(ServerState *serverState, MyState *state, LimitValue *f
     return getRoomLimitIn(state, first, getUserRoom(serverState->currentUser));
 }
 
-// A real number as a fill level: truncated toward zero, kept within int32.
-static int32_t truncatedLevel(double value) {
-    if (std::isnan(value)) return 0;
-    return static_cast<int32_t>(std::clamp(std::trunc(value), double{INT_MIN}, double{INT_MAX}));
-}
-
 // The level left after the bucket drained since the last check.  A clock
 // that went back, a negative or unusable decay drains nothing.
 static int32_t drainedLevel(const ActivityHistory *hist, const LimitValue *limit, time_t now) {
@@ -65,7 +59,7 @@ static int32_t drainedLevel(const ActivityHistory *hist, const LimitValue *limit
     double drain = elapsed > 0 ? std::trunc(elapsed * limit->decay) : 0;
     if (!(drain > 0)) drain = 0;
     const double level = static_cast<double>(hist->numberRecent) - drain;
-    return level > 0 ? truncatedLevel(level) : 0;
+    return level > 0 ? truncatedInt32(level) : 0;
 }
 
 // level + units, saturating instead of wrapping.
@@ -111,7 +105,7 @@ int checkLimit(ServerState *serverState, MyState *state, ActivityHistory *hist, 
     if (limit->roomsChecked & RC_WARN) warnLimited(serverState, ud, limitNumber, type);
     const int32_t refused = addUnits(level, numActions);
     const double cap = static_cast<double>(limit->maximum) + limit->decay;
-    hist->numberRecent = refused > cap ? truncatedLevel(cap) : refused;
+    hist->numberRecent = refused > cap ? truncatedInt32(cap) : refused;
     return 1;
 }
 

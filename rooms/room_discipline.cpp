@@ -51,7 +51,7 @@ int giveRoomSanction(ServerState *serverState, MyState *state, ServerUserRec *us
 // Takes the pin prop off a user who wears it alone; other avatars stay.
 void removeLonePinProp(ServerUserRec *target) {
     UserRec &u = target->user;
-    if (u.nbrProps != 1 || u.propSpec[0].id != ROOM_PIN_PROP_ID) return;
+    if (u.nbrProps != 1 || u.propSpec[0].id != PIN_PROP.id) return;
     u.nbrProps = 0;
     sendMsgUserProp(toUserRoom(target), target, 0, nullptr);
 }

@@ -5,10 +5,6 @@
 
 namespace kestrom {
 
-// What a room pin leaves the user wearing, and where it puts the user.
-constexpr AssetID ROOM_PIN_PROP_ID = 1280;
-constexpr Point ROOM_PIN_SPOT = {362, 490}; // v, h
-
 // The list length a room keeps when mroomdiscipline is not above 0.
 constexpr int32_t DEFAULT_BAD_ACTOR_CAPACITY = 20;
 

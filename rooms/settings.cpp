@@ -51,13 +51,6 @@ constexpr RoomSwitch operatorsOnly = {
     "Members are not allowed in this room",           "Members are allowed in this room",
     "is not allowing members",                        "is allowing members"};
 
-// The word the switch argument asks for: 1 on, 0 off, -1 anything else.
-int switchWord(const char *cp) {
-    if (wordCmp(cp, "on") == 0) return 1;
-    if (wordCmp(cp, "off") == 0) return 0;
-    return -1;
-}
-
 // The flag word that holds the switch's bit in room, or null when there is
 // no room or it has no record of ours.
 uint32_t *switchFlags(const MyState *state, ServerRoomRec *room, const RoomSwitch &sw) {
@@ -77,7 +70,7 @@ int runSwitch(MyState *state, ServerUserRec *user, ServerRoomRec *room, const ch
         UserMessage(user, "%s", (*flags & sw.bit) ? sw.reportOn : sw.reportOff);
         return 1;
     }
-    const int word = switchWord(cp);
+    const int word = onOffWord(cp);
     if (word < 0 && sw.otherWord == OtherWord::Ignored) return 1;
     const bool on = word == 1;
     char name[NAME_SIZE];
@@ -108,7 +101,7 @@ KESTROM_COMMAND(rlimit) {
     }
     RoomDat *rd = roomDat(state, userRoom);
     if (!rd) return 1;
-    const int on = cp ? switchWord(cp) : -1;
+    const int on = cp ? onOffWord(cp) : -1;
     if (on == 1) rd->flags |= RF_RLIMIT;
     if (on == 0) rd->flags &= ~RF_RLIMIT;
     UserMessage(user, "`rlimit %s", (rd->flags & RF_RLIMIT) ? "on" : "off");
