@@ -97,16 +97,24 @@ void clearUserDat(UserDat *ud) {
     ud->lastClientPos = UNKNOWN_CLIENT_POS;
 }
 
+// Frees what a user's record points to.
+void releaseUserDat(MyState *state, ServerUserRec *user) {
+    if (UserDat *ud = userDat(state, user)) disposeAndClear(ud->lastChat);
+}
+
+// Frees what a room's record points to.
+void releaseRoomDat(MyState *state, ServerRoomRec *room) {
+    RoomDat *rd = roomDat(state, room);
+    if (!rd) return;
+    disposeAndClear(rd->lastChat);
+    freeBadActorList(rd);
+}
+
 // Frees what users' and rooms' records point to, walking the host's lists.
 void freeHostHeldRecords(ServerState *ss, MyState *state) {
     if (!ss) return;
-    for (ServerUserRec *user = ss->userList; user; user = user->nextUser)
-        if (UserDat *ud = userDat(state, user)) disposeAndClear(ud->lastChat);
-    for (ServerRoomRec *room = ss->roomList; room; room = room->nextRoom)
-        if (RoomDat *rd = roomDat(state, room)) {
-            disposeAndClear(rd->lastChat);
-            freeBadActorList(rd);
-        }
+    for (ServerUserRec *user = ss->userList; user; user = user->nextUser) releaseUserDat(state, user);
+    for (ServerRoomRec *room = ss->roomList; room; room = room->nextRoom) releaseRoomDat(state, room);
 }
 
 }  // namespace
@@ -152,7 +160,7 @@ void noteUserCreation(ServerState *, void *pluginDat, ServerUserRec *user) {
 void noteUserDeletion(ServerState *ss, void *pluginDat, ServerUserRec *user) {
     MyState *state = asState(pluginDat);
     if (!state || !user) return;
-    if (UserDat *ud = userDat(state, user)) disposeAndClear(ud->lastChat);
+    releaseUserDat(state, user);
     if (!ss) return;
     for (ServerRoomRec *room = ss->roomList; room; room = room->nextRoom) {
         if (room->memberOwner != user->counter) continue;
@@ -169,11 +177,7 @@ void noteRoomCreation(ServerState *, void *pluginDat, ServerRoomRec *room) {
 
 void noteRoomDeletion(ServerState *, void *pluginDat, ServerRoomRec *room) {
     MyState *state = asState(pluginDat);
-    if (!state) return;
-    RoomDat *rd = roomDat(state, room);
-    if (!rd) return;
-    disposeAndClear(rd->lastChat);
-    freeBadActorList(rd);
+    if (state) releaseRoomDat(state, room);
 }
 
 void noteUserRoomEntry(ServerState *, void *, ServerUserRec *, ServerRoomRec *) {}
