@@ -6,6 +6,7 @@
 
 #include "sim/server.h"
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -108,5 +109,16 @@ struct FakeWorld {
         return out;
     }
 };
+
+// A talk submitted on the sender's behalf, as the module builds one (in
+// module memory, which the server then owns).
+inline ClientMsg *submittedTalk(const char *text) {
+    const size_t n = std::strlen(text) + 1;
+    auto *m = static_cast<ClientMsg *>(NewPtrClear(sizeof(ClientMsg) + n));
+    m->eventType = KESTROM_FOURCC('t', 'a', 'l', 'k');
+    m->length = static_cast<uint32>(n);
+    std::memcpy(m + 1, text, n);
+    return m;
+}
 
 }  // namespace kestrom::simtest

@@ -11,6 +11,7 @@
 using kestrom::sim::ModuleHeap;
 using kestrom::simtest::FakeModule;
 using kestrom::simtest::FakeWorld;
+using kestrom::simtest::submittedTalk;
 
 namespace {
 
@@ -90,16 +91,6 @@ TEST(SimHeap, ServerCountsTheModulesCallsAndFaultsBadReturns) {
     EXPECT_EQ(world.server.faults(), 0);
     DisposePtr(a);
     EXPECT_EQ(world.server.faults(), 1);
-}
-
-// A talk submitted on the sender's behalf, as the module builds one.
-ClientMsg *submittedTalk(const char *text) {
-    const size_t n = std::strlen(text) + 1;
-    auto *m = static_cast<ClientMsg *>(NewPtrClear(sizeof(ClientMsg) + n));
-    m->eventType = KESTROM_FOURCC('t', 'a', 'l', 'k');
-    m->length = static_cast<uint32>(n);
-    std::memcpy(m + 1, text, n);
-    return m;
 }
 
 TEST(SimHeap, SubmittedMessagesAreReturnedOnceHandled) {

@@ -12,18 +12,10 @@ using kestrom::sim::EventKind;
 using kestrom::sim::SimUser;
 using kestrom::simtest::FakeModule;
 using kestrom::simtest::FakeWorld;
+using kestrom::simtest::submittedTalk;
 namespace msg = kestrom::sim::msg;
 
 namespace {
-
-ClientMsg *newTalk(const char *text) {
-    const size_t n = std::strlen(text) + 1;
-    auto *m = static_cast<ClientMsg *>(NewPtrClear(sizeof(ClientMsg) + n));
-    m->eventType = KESTROM_FOURCC('t', 'a', 'l', 'k');
-    m->length = static_cast<uint32>(n);
-    std::memcpy(m + 1, text, n);
-    return m;
-}
 
 const char *textOf(const ClientMsg *m) { return reinterpret_cast<const char *>(m + 1); }
 
@@ -43,10 +35,10 @@ TEST(SimServer, SubmittedMessagesFollowTheMessageInHandInOrder) {
         const std::string text = textOf(m);
         screened.push_back(text);
         if (text == "go") {
-            deliverMessageNormal(1, newTalk("normal"), ss->currentUser);
-            deliverMessageDirect(1, newTalk("direct"), ss->currentUser);
+            deliverMessageNormal(1, submittedTalk("normal"), ss->currentUser);
+            deliverMessageDirect(1, submittedTalk("direct"), ss->currentUser);
         }
-        if (text == "normal") deliverMessageNormal(1, newTalk("appended"), ss->currentUser);
+        if (text == "normal") deliverMessageNormal(1, submittedTalk("appended"), ss->currentUser);
         return text == "appended" ? nullptr : m;
     };
     world.server.recorder().openWindow();
@@ -64,7 +56,7 @@ TEST(SimServer, WithoutRecordingOnlyTheEffectsRemain) {
     world.server.recorder().openWindow();
     FakeModule::onMessage = [](ServerState *ss, ClientMsg *m) {
         UserMessage(ss->currentUser, "%s", "noted");
-        if (textOf(m)[0] != 's') deliverMessageNormal(1, newTalk("submitted"), ss->currentUser);
+        if (textOf(m)[0] != 's') deliverMessageNormal(1, submittedTalk("submitted"), ss->currentUser);
         return textOf(m)[0] == 'x' ? nullptr : m;
     };
     EXPECT_TRUE(world.server.send(*bob, msg::talk("hello")));
@@ -86,7 +78,7 @@ TEST(SimServer, AModuleThatSubmitsForeverIsCutOff) {
     SimUser *bob = world.addUser("Bob", 1);
     world.server.recorder().setEnabled(false);
     FakeModule::onMessage = [](ServerState *ss, ClientMsg *m) {
-        deliverMessageNormal(1, newTalk("again"), ss->currentUser);
+        deliverMessageNormal(1, submittedTalk("again"), ss->currentUser);
         return m;
     };
     world.server.send(*bob, msg::talk("start"));
