@@ -155,6 +155,25 @@ bool operatorMayEnter(const MyState *state, ServerUserRec *user, const ServerRoo
            UserRank(user) >= RANK_WIZARD;
 }
 
+// Every occupant slot of the room is taken.
+bool isFull(const ServerState *ss, const ServerRoomRec *room) {
+    if (!room->occupants) return false;
+    for (int slot = 0; slot < ss->maxPeoplePerRoom; ++slot)
+        if (room->occupants[slot] == 0) return false;
+    return true;
+}
+
+// The room change will happen: the room exists and has a free slot, and
+// unless the module moves the user in itself, the server's own rules let
+// the user in (the room is open, has no password, and admits members when
+// the user is below operator rank).
+bool roomChangeWillHappen(const Message &m, const ServerRoomRec *room, bool moduleMoves) {
+    if (!room || isFull(m.ss, room)) return false;
+    if (moduleMoves) return true;
+    if (isClosedOrPassworded(room)) return false;
+    return !(room->room.roomFlags & RMF_NOMEMBERS) || UserRank(m.user) >= RANK_WIZARD;
+}
+
 // 'navR': room entry rules, the owner's way home and the operators' way into
 // closed or passworded member rooms.
 Verdict screenRoomChange(const Message &m) {
@@ -166,12 +185,14 @@ Verdict screenRoomChange(const Message &m) {
     }
     if (dest == m.user->user.roomID) return Verdict::Stage2;
 
-    // Every accepted room change leaves the old room's state behind, the
-    // owner's way into the own room included.
-    clearDataForRoomChange(m.ss, m.state, m.user);
+    // Every room change that happens leaves the old room's state behind, the
+    // owner's way into the own room included; one the server will refuse
+    // clears nothing.
     ServerRoomRec *room = GetRoom(dest);
-    if (room && (isOwnMemberRoom(m.user, room) || operatorMayEnter(m.state, m.user, room)))
-        return moveInto(m, room);
+    const bool moduleMoves =
+        room && (isOwnMemberRoom(m.user, room) || operatorMayEnter(m.state, m.user, room));
+    if (roomChangeWillHappen(m, room, moduleMoves)) clearDataForRoomChange(m.ss, m.state, m.user);
+    if (moduleMoves) return moveInto(m, room);
     return Verdict::Stage2; // the server moves the user, with its own checks
 }
 

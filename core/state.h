@@ -134,8 +134,9 @@ struct TimerEvent {
 // in the same allocation.
 struct AutoAnnounce {
     AutoAnnounce *next;
-    TimerEvent *event; // the event that sends it
-    char time[9];      // "hh:mm:ss" as written, NUL-terminated
+    TimerEvent *event;  // the event that sends it
+    char time[9];       // "hh:mm:ss" as written, NUL-terminated
+    int32_t firstDelay; // seconds from its load to its first showing
 
     char *message() { return reinterpret_cast<char *>(this + 1); }
     const char *message() const { return reinterpret_cast<const char *>(this + 1); }

@@ -1,17 +1,20 @@
 // loader.cpp - reading the parameter file: the switches and texts, the daily
 // announcements, the setrank lines and the rules of the 27 parameters.
 //
-// Every load starts from nothing: the previous rules, announcements and
-// stored setrank lines are freed once the file is open.  Problems in a line
-// are reported with the line's number and reading goes on; a line that is
-// too long, or memory running out, ends the load.
+// Every load starts from nothing and reads into a configuration of its own
+// (Config); only once the whole file has been read does it replace the one
+// in force.  Problems in a line are reported with the line's number and
+// reading goes on; a line that is too long, or memory running out, ends the
+// load and leaves the configuration in force as it was.
 #include "params/params.h"
 
 #include "commands/commands.h"
 #include "commands/scan.h"
 #include "core/memory.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -107,6 +110,7 @@ double readReal(const char *p, const char **end) {
 // The line in hand and where its argument starts.
 struct LineContext {
     MyState *state;
+    Config &config; // what the load has read so far
     ServerUserRec *user;
     const char *line; // the whole line, without its newline
     int lineno;
@@ -122,8 +126,8 @@ using KeywordHandler = int (*)(const LineContext &cx, const Keyword &keyword);
 struct Keyword {
     const char *word;
     KeywordHandler handle;
-    int32_t MyState::*number; // the setting a switch or number line sets
-    char *MyState::*text;     // the setting a text line sets
+    int32_t Config::*number;  // the setting a switch or number line sets
+    StagedText Config::*text; // the setting a text line sets
     const char *complaint;    // reported when the argument is missing or too long
 };
 
@@ -147,14 +151,15 @@ int setSwitch(const LineContext &cx, const Keyword &keyword) {
         return 1;
     }
     const Answer answer = yesOrNo(cx.arg);
-    if (answer != Answer::OTHER) cx.state->*keyword.number = answer == Answer::YES;
+    if (answer != Answer::OTHER) cx.config.*keyword.number = answer == Answer::YES;
     return 1;
 }
 
-// wizinmemberrooms: switching it on tells everyone connected.
+// wizinmemberrooms: switching it on tells everyone connected, once the load
+// has succeeded.
 int setWizInMemberRooms(const LineContext &cx, const Keyword &keyword) {
-    if (cx.arg && yesOrNo(cx.arg) == Answer::YES && !cx.state->wizInMemberRooms)
-        GlobalMessage("%s", theWizardsMayMsg);
+    if (cx.arg && yesOrNo(cx.arg) == Answer::YES && !cx.config.wizInMemberRooms)
+        ++cx.config.noticesDue;
     return setSwitch(cx, keyword);
 }
 
@@ -162,33 +167,34 @@ int setWizInMemberRooms(const LineContext &cx, const Keyword &keyword) {
 int setOffOrNumber(const LineContext &cx, const Keyword &keyword) {
     if (!cx.arg) {
         problem(cx, keyword.complaint);
-        cx.state->*keyword.number = -1;
+        cx.config.*keyword.number = -1;
         return 1;
     }
     const char *end = nullptr;
-    cx.state->*keyword.number = wordMinCmp(cx.arg, "off", 1) == 0 ? -1 : readNumber(cx.arg, &end);
+    cx.config.*keyword.number = wordMinCmp(cx.arg, "off", 1) == 0 ? -1 : readNumber(cx.arg, &end);
     return 1;
 }
 
 // A plain number; none is 0.
 int setNumber(const LineContext &cx, const Keyword &keyword) {
     const char *end = nullptr;
-    cx.state->*keyword.number = cx.arg ? readNumber(cx.arg, &end) : 0;
+    cx.config.*keyword.number = cx.arg ? readNumber(cx.arg, &end) : 0;
     return 1;
 }
 
 // Replaces a text setting with the rest of the line, at most `longest`
 // characters; "off" as first word (when offWord) or nothing leaves none.
 int setText(const LineContext &cx, const Keyword &keyword, int longest, bool offWord) {
-    char *&text = cx.state->*keyword.text;
-    disposeAndClear(text);
+    StagedText &staged = cx.config.*keyword.text;
+    disposeAndClear(staged.text); // an earlier line's text; the one in force stays
+    staged.replaced = true;
     if (!cx.arg || (offWord && wordCmp(cx.arg, "off") == 0)) return 1;
     if (std::strlen(cx.arg) > static_cast<size_t>(longest)) {
         problem(cx, keyword.complaint);
         return 1;
     }
-    text = copyText(cx.arg);
-    return text ? 1 : outOfMemory(cx.user, keyword.word);
+    staged.text = copyText(cx.arg);
+    return staged.text ? 1 : outOfMemory(cx.user, keyword.word);
 }
 
 int setPicture(const LineContext &cx, const Keyword &keyword) {
@@ -218,7 +224,8 @@ long long secondsUntil(int32_t hours, int32_t minutes, int32_t seconds) {
     return delay <= INT32_MAX ? delay : -1;
 }
 
-// autoannounce hh:mm:ss message: a daily announcement.
+// autoannounce hh:mm:ss message: a daily announcement, armed once the load
+// has succeeded.
 int addAnnouncement(const LineContext &cx, const Keyword &) {
     const char *timeWord = cx.arg;
     if (!timeWord || wordLength(timeWord) != 8) {
@@ -256,17 +263,18 @@ int addAnnouncement(const LineContext &cx, const Keyword &) {
     std::memcpy(announce->time, timeWord, 8);
     std::memcpy(announce->message(), message, length + 1);
     announce->event = event;
+    announce->firstDelay = static_cast<int32_t>(delay);
     event->action = TA_ANNOUNCE;
     event->param = announce;
-    announce->next = cx.state->autoannounce;
-    cx.state->autoannounce = announce;
-    scheduleTimerEvent(cx.state->myPluginID, event, static_cast<sint32>(delay));
+    announce->next = cx.config.autoannounce;
+    cx.config.autoannounce = announce;
     return 1;
 }
 
 // -------------------------------------------------------------- setrank
 
-// setrank command rank [targetrank]: changes a command row in place.
+// setrank command rank [targetrank]: new ranks for a command row, written
+// into the table once the load has succeeded.
 int applySetrank(const LineContext &cx, const Keyword &) {
     if (!cx.arg) {
         problem(cx, "setrank: command name missing - setrank ignored");
@@ -287,9 +295,10 @@ int applySetrank(const LineContext &cx, const Keyword &) {
         problem(cx, "setrank: user rank not valid - setrank ignored");
         return 1;
     }
-    int targetRank = row->targetRank;
+    RankOverride &override = cx.config.ranks[row - cmdTable];
+    int targetRank = override.set ? override.targetRank : row->targetRank;
     if (const char *targetWord = followingWord(rankWord)) {
-        if (row->targetRank == RANK_DISABLE) {
+        if (targetRank == RANK_DISABLE) {
             problem(cx, "setrank: command can not be targeted - setrank ignored");
             return 1;
         }
@@ -303,10 +312,9 @@ int applySetrank(const LineContext &cx, const Keyword &) {
     auto *stored = newZeroed<StringList>(length + 1);
     if (!stored) return outOfMemory(cx.user, "setrank");
     std::memcpy(stored->string(), cx.line, length + 1);
-    stored->next = cx.state->setranks;
-    cx.state->setranks = stored;
-    row->rank = rank;
-    row->targetRank = targetRank;
+    stored->next = cx.config.setranks;
+    cx.config.setranks = stored;
+    override = {rank, targetRank, true};
     return 1;
 }
 
@@ -315,53 +323,51 @@ int applySetrank(const LineContext &cx, const Keyword &) {
 // The keywords, in the order they are tried; any other first word names a
 // parameter.
 const Keyword theKeywords[] = {
-    {"mroombg",          setPicture,          nullptr,                    &MyState::mRoomBG,       "Picture file name longer than 31, mroombg set off"},
-    {"wizinmemberrooms", setWizInMemberRooms, &MyState::wizInMemberRooms, nullptr,                 "wizinmemberrooms not yes or no - ignored"},
-    {"rownerinroom",     setSwitch,           &MyState::rownerInRoom,     nullptr,                 "rownerinroom not yes or no - ignored"},
-    {"memberrwho",       setSwitch,           &MyState::memberRWho,       nullptr,                 "memberrwho not yes or no - ignored"},
-    {"rtakedelay",       setOffOrNumber,      &MyState::rTakeDelay,       nullptr,                 "rtakedelay not off or a number - rtake disabled"},
-    {"mroomdiscipline",  setOffOrNumber,      &MyState::mroomdiscipline,  nullptr,                 "mroomdiscipline not off or a number - member discipline commands disabled"},
-    {"gpagelength",      setNumber,           &MyState::gpageLengthLimit, nullptr,                 nullptr},
-    {"pagelength",       setNumber,           &MyState::pageLengthLimit,  nullptr,                 nullptr},
-    {"gpageresponse",    setResponse,         nullptr,                    &MyState::gpageResponse, "gpageresponse message longer than 250, ignored"},
-    {"pageresponse",     setResponse,         nullptr,                    &MyState::pageResponse,  "pageresponse message longer than 250, ignored"},
+    {"mroombg",          setPicture,          nullptr,                    &Config::mRoomBG,        "Picture file name longer than 31, mroombg set off"},
+    {"wizinmemberrooms", setWizInMemberRooms, &Config::wizInMemberRooms,  nullptr,                 "wizinmemberrooms not yes or no - ignored"},
+    {"rownerinroom",     setSwitch,           &Config::rownerInRoom,      nullptr,                 "rownerinroom not yes or no - ignored"},
+    {"memberrwho",       setSwitch,           &Config::memberRWho,        nullptr,                 "memberrwho not yes or no - ignored"},
+    {"rtakedelay",       setOffOrNumber,      &Config::rTakeDelay,        nullptr,                 "rtakedelay not off or a number - rtake disabled"},
+    {"mroomdiscipline",  setOffOrNumber,      &Config::mroomdiscipline,   nullptr,                 "mroomdiscipline not off or a number - member discipline commands disabled"},
+    {"gpagelength",      setNumber,           &Config::gpageLengthLimit,  nullptr,                 nullptr},
+    {"pagelength",       setNumber,           &Config::pageLengthLimit,   nullptr,                 nullptr},
+    {"gpageresponse",    setResponse,         nullptr,                    &Config::gpageResponse,  "gpageresponse message longer than 250, ignored"},
+    {"pageresponse",     setResponse,         nullptr,                    &Config::pageResponse,   "pageresponse message longer than 250, ignored"},
     {"autoannounce",     addAnnouncement,     nullptr,                    nullptr,                 nullptr},
     {"setrank",          applySetrank,        nullptr,                    nullptr,                 nullptr},
-    {"guestwiz",         setSwitch,           &MyState::guestWiz,         nullptr,                 "guestwiz not yes or no - ignored"},
+    {"guestwiz",         setSwitch,           &Config::guestWiz,          nullptr,                 "guestwiz not yes or no - ignored"},
 };
 
 // One line that holds a word: a keyword line or a rule line.
-int takeLine(MyState *state, ServerUserRec *user, const char *line, int lineno, const char *first) {
+int takeLine(MyState *state, Config &config, ServerUserRec *user, const char *line, int lineno,
+             const char *first) {
     const int32_t length = wordLength(first);
     for (const Keyword &keyword : theKeywords) {
         if (!isWord(first, length, keyword.word)) continue;
-        const LineContext cx{state, user, line, lineno, followingWord(first)};
+        const LineContext cx{state, config, user, line, lineno, followingWord(first)};
         return keyword.handle(cx, keyword);
     }
-    return buildLimitValue(state, user, first, lineno, line);
+    return buildLimitValue(state, config, user, first, lineno, line);
 }
 
-// The settings a load starts from; the rest keep their previous value.
-void resetSettings(MyState *state) {
-    state->rownerInRoom = 0;
-    state->memberRWho = 0;
-    state->guestWiz = 1;
-    state->rTakeDelay = -1;
-    state->mroomdiscipline = -1;
-    state->altMemberActive = 0;
-    state->pageLengthLimit = 0;
-    state->gpageLengthLimit = 0;
-}
-
-// Opens the parameter file for reading, refusing a directory; sets errno.
+// Opens the parameter file for reading; sets errno.  Only a regular file
+// (links followed) is read: a directory is refused with EISDIR, anything
+// else (a FIFO, a device, a socket) with EINVAL.  The open never waits for a
+// writer, and the file checked is the one opened.
 FILE *openParameterFile(const char *path) {
-    FILE *f = std::fopen(path, "r");
-    if (!f) return nullptr;
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
     struct stat info;
-    if (fstat(fileno(f), &info) == 0 && S_ISDIR(info.st_mode)) {
-        std::fclose(f);
-        errno = EISDIR;
-        return nullptr;
+    int refusal = 0;
+    if (fstat(fd, &info) != 0)
+        refusal = errno;
+    else if (!S_ISREG(info.st_mode))
+        refusal = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    FILE *f = refusal ? nullptr : fdopen(fd, "r");
+    if (!f) {
+        if (!refusal) refusal = errno;
+        close(fd);
+        errno = refusal;
     }
     return f;
 }
@@ -376,7 +382,7 @@ void reportFileError(ServerUserRec *user, const char *what, int err, const char 
 }
 
 // Reads every line of f; 0 when the load must fail (already reported).
-int readLines(MyState *state, ServerUserRec *user, FILE *f, const char *path) {
+int readLines(MyState *state, Config &config, ServerUserRec *user, FILE *f, const char *path) {
     char line[PARAM_LINE_SIZE];
     int lineno = 0;
     while (readline(line, PARAM_LINE_SIZE, f)) {
@@ -391,7 +397,7 @@ int readLines(MyState *state, ServerUserRec *user, FILE *f, const char *path) {
         line[length - 1] = '\0';
         const char *first = nextWord(line);
         if (!first || *first == '#') continue;
-        if (!takeLine(state, user, line, lineno, first)) return 0;
+        if (!takeLine(state, config, user, line, lineno, first)) return 0;
     }
     if (std::ferror(f)) {
         reportFileError(user, "Read", errno ? errno : EIO, path);
@@ -415,20 +421,26 @@ int loadParameterFile(MyState *state, ServerUserRec *user) {
         reportFileError(user, "Open", errno, path);
         return 0;
     }
-    freeLimits(state);
-    resetSettings(state);
-    const int loaded = readLines(state, user, f, path);
+    Config config;
+    startConfig(config, state);
+    const int loaded = readLines(state, config, user, f, path);
     std::fclose(f);
-    if (!loaded) return 0;
+    if (!loaded) {
+        discardConfig(config);
+        return 0;
+    }
+    commitConfig(config, state);
     sortTypeLimits(user, state);
     showParameters(state, user, 1);
     return 1;
 }
 
-// Reads up to maxlen - 1 characters or through the next newline.  A last
-// line without a newline gets one when it is short enough; a line that
-// still has no newline is too long.  A NUL byte ends the line's text (what
-// follows it up to the newline is dropped), so the text is always a string.
+// Reads up to maxlen - 1 characters or through the next newline.  One CR
+// right before the newline is dropped and not counted: a line ending in
+// CR LF reads as one ending in LF.  A last line without a newline gets one
+// when it is short enough; a line that still has no newline is too long.  A
+// NUL byte ends the line's text (what follows it up to the newline is
+// dropped), so the text is always a string.
 char *readline(char *line, int maxlen, FILE *f) {
     if (maxlen < 3) return nullptr;
     // Filled with newlines first, the buffer's last NUL is the one fgets
@@ -438,9 +450,25 @@ char *readline(char *line, int maxlen, FILE *f) {
     int length = static_cast<int>(
         static_cast<const char *>(memrchr(line, '\0', static_cast<size_t>(maxlen))) - line);
     if (length == 0) return nullptr;
-    const bool hasNewline = line[length - 1] == '\n';
+    bool hasNewline = line[length - 1] == '\n';
     bool addNewline = false;
-    if (!hasNewline) addNewline = std::getc(f) == EOF && length < maxlen - 2;
+    if (hasNewline) {
+        if (length >= 2 && line[length - 2] == '\r') {
+            line[length - 2] = '\n';
+            --length;
+        }
+    } else {
+        // Without a newline the buffer is full or the file has ended.
+        const bool endsInCR = line[length - 1] == '\r';
+        const int next = std::getc(f);
+        if (endsInCR && next == '\n') {
+            line[length - 1] = '\n'; // the buffer filled up right before the LF
+            hasNewline = true;
+        } else if (next == EOF && length - endsInCR < maxlen - 2) {
+            length -= endsInCR;
+            addNewline = true;
+        }
+    }
     if (const void *nul = std::memchr(line, '\0', static_cast<size_t>(length))) {
         length = static_cast<int>(static_cast<const char *>(nul) - line);
         if (hasNewline) line[length++] = '\n';
@@ -507,8 +535,8 @@ int takeDefault(MyState *state, ServerUserRec *user, const ParameterTable &row, 
 
 // The values after the parameter name, read by the row's paramMask.  0 when
 // memory ran out (reported).
-int readRuleValues(MyState *state, ServerUserRec *user, const ParameterTable &row, int lineno,
-                   const char *line, const char *cp, LimitValue *rule) {
+int readRuleValues(MyState *state, Config &config, ServerUserRec *user, const ParameterTable &row,
+                   int lineno, const char *line, const char *cp, LimitValue *rule) {
     if (row.paramMask & PM_MAXIMUM) {
         rule->maximum = static_cast<uint32_t>(readNumber(cp, &cp));
         cp = nextWord(cp);
@@ -530,13 +558,13 @@ int readRuleValues(MyState *state, ServerUserRec *user, const ParameterTable &ro
         if (cp && !(rule->string = copyText(cp))) return outOfMemory(user, "LimitValue");
         return 1;
     }
-    return isWhereCheckedOK(state, user, line, lineno, cp ? cp : "", rule);
+    return isWhereCheckedOK(state, config, user, line, lineno, cp ? cp : "", rule);
 }
 
 }  // namespace
 
-int buildLimitValue(MyState *state, ServerUserRec *user, const char *lp, int lineno,
-                    const char *line) {
+int buildLimitValue(MyState *state, Config &config, ServerUserRec *user, const char *lp,
+                    int lineno, const char *line) {
     LimitValue *rule = newZeroed<LimitValue>();
     if (!rule) return outOfMemory(user, "LimitValue");
     const ParameterTable *row = findParameter(lp);
@@ -547,14 +575,14 @@ int buildLimitValue(MyState *state, ServerUserRec *user, const char *lp, int lin
     }
     const char *cp = followingWord(lp);
     bool keep = true;
-    const int ok = cp ? readRuleValues(state, user, *row, lineno, line, cp, rule)
+    const int ok = cp ? readRuleValues(state, config, user, *row, lineno, line, cp, rule)
                       : takeDefault(state, user, *row, lineno, line, rule, &keep);
     if (!ok || !keep) {
         freeRule(rule);
         return ok;
     }
-    rule->next = state->limits[row->index];
-    state->limits[row->index] = rule;
+    rule->next = config.limits[row->index];
+    config.limits[row->index] = rule;
     return 1;
 }
 
@@ -562,23 +590,25 @@ int buildLimitValue(MyState *state, ServerUserRec *user, const char *lp, int lin
 
 namespace {
 
-// A word of a room selection and what it does to roomsChecked.
+// A word of a room selection and what it does to roomsChecked.  Only the
+// word altmember itself makes rlimit available ("all" adds the bit alone).
 struct RoomWord {
     const char *word;
     int32_t adds;
     bool clears;
+    bool offersRlimit;
 };
 
 constexpr RoomWord theRoomWords[] = {
-    {"all",       RC_ALL,       false},
-    {"nowhere",   0,            true},
-    {"off",       0,            true},
-    {"public",    RC_PUBLIC,    false},
-    {"private",   RC_PRIVATE,   false},
-    {"member",    RC_MEMBER,    false},
-    {"altmember", RC_ALTMEMBER, false},
-    {"limbo",     RC_LIMBO,     false},
-    {"warn",      RC_WARN,      false},
+    {"all",       RC_ALL,       false, false},
+    {"nowhere",   0,            true,  false},
+    {"off",       0,            true,  false},
+    {"public",    RC_PUBLIC,    false, false},
+    {"private",   RC_PRIVATE,   false, false},
+    {"member",    RC_MEMBER,    false, false},
+    {"altmember", RC_ALTMEMBER, false, true},
+    {"limbo",     RC_LIMBO,     false, false},
+    {"warn",      RC_WARN,      false, false},
 };
 
 // The room word of `length` characters at `word`, or null.
@@ -618,8 +648,8 @@ void complainRoomType(MyState *state, ServerUserRec *user, const char *line, int
 
 }  // namespace
 
-int isWhereCheckedOK(MyState *state, ServerUserRec *user, const char *line, int lineno,
-                     const char *typeList, LimitValue *limit) {
+int isWhereCheckedOK(MyState *state, Config &config, ServerUserRec *user, const char *line,
+                     int lineno, const char *typeList, LimitValue *limit) {
     int32_t checked = 0;
     for (const char *word = nextWord(typeList); word;) {
         const int32_t length = wordLength(word);
@@ -627,7 +657,7 @@ int isWhereCheckedOK(MyState *state, ServerUserRec *user, const char *line, int 
             if (!addRoomRange(user, word, limit)) return 0;
         } else if (const RoomWord *known = findRoomWord(word, length)) {
             checked = known->clears ? 0 : checked | known->adds;
-            if (known->adds & RC_ALTMEMBER) state->altMemberActive = 1;
+            if (known->offersRlimit) config.altMemberActive = 1;
         } else {
             complainRoomType(state, user, line, lineno, word, length);
         }

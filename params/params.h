@@ -2,6 +2,7 @@
 // in force.
 #pragma once
 
+#include "commands/commands.h"
 #include "core/state.h"
 
 #include <cstdio>
@@ -10,6 +11,54 @@ namespace kestrom {
 
 constexpr int PARAM_LINE_SIZE = 300; // readline buffer
 
+// A text setting as a load leaves it: untouched, or replaced by a text of
+// its own (or by none).
+struct StagedText {
+    char *text;
+    bool replaced;
+};
+
+// A command's ranks as a setrank line sets them.
+struct RankOverride {
+    int rank;
+    int targetRank;
+    bool set;
+};
+
+// The configuration a load reads, kept apart from the one in force: it is
+// put in force only when the whole file has been read, and a load that
+// fails frees it and leaves the old one as it was.  Lives on the loader's
+// stack for the length of one load.
+struct Config {
+    LimitValue *limits[NBR_PARAMETERS]; // newest first until sorted
+    AutoAnnounce *autoannounce;         // newest first, not yet armed
+    StringList *setranks;               // newest first
+    int32_t wizInMemberRooms;
+    int32_t rownerInRoom;
+    int32_t memberRWho;
+    int32_t guestWiz;
+    int32_t rTakeDelay;
+    int32_t mroomdiscipline;
+    int32_t altMemberActive;
+    int32_t pageLengthLimit;
+    int32_t gpageLengthLimit;
+    StagedText mRoomBG;
+    StagedText pageResponse;
+    StagedText gpageResponse;
+    RankOverride ranks[NBR_COMMANDS]; // by row of cmdTable
+    int32_t noticesDue; // times a line switched wizinmemberrooms on
+};
+
+// The settings a load starts from: no rules, the switches' load defaults,
+// and wizinmemberrooms and the texts as they are in force.
+void startConfig(Config &config, const MyState *state);
+// Frees the configuration in force and puts config in its place: the
+// command ranks, the wizinmemberrooms notice and the announcements' timers
+// take effect here.  config is left empty.
+void commitConfig(Config &config, MyState *state);
+// Frees everything a failed load built.
+void discardConfig(Config &config);
+
 // Reads the parameter file named by argv[1]; 1 loaded, 0 failed.  Reports go
 // to the log under "kestrom" and privately to `user` when not null.
 int loadParameterFile(MyState *state, ServerUserRec *user);
@@ -17,12 +66,12 @@ int loadParameterFile(MyState *state, ServerUserRec *user);
 char *readline(char *line, int maxlen, FILE *f);
 // Rank 0..4 named by the word at cp, or -1.
 int getRank(const char *cp);
-// Adds the rule of one parameter line; 0 only when memory ran out.
-int buildLimitValue(MyState *state, ServerUserRec *user, const char *lp, int lineno,
-                    const char *line);
+// Adds the rule of one parameter line to config; 0 only when memory ran out.
+int buildLimitValue(MyState *state, Config &config, ServerUserRec *user, const char *lp,
+                    int lineno, const char *line);
 // Parses the room selection at typeList into limit; 0 when memory ran out.
-int isWhereCheckedOK(MyState *state, ServerUserRec *user, const char *line, int lineno,
-                     const char *typeList, LimitValue *limit);
+int isWhereCheckedOK(MyState *state, Config &config, ServerUserRec *user, const char *line,
+                     int lineno, const char *typeList, LimitValue *limit);
 // Orders every chain for lookup: rules with ranges first.
 void sortTypeLimits(ServerUserRec *user, MyState *state);
 // Reports one problem of one line, wrapped with its line number.

@@ -1,10 +1,14 @@
 // The parameter-file loader against bad input and exhausted memory: any
 // byte sequence loads or fails with a report, never a crash or a leak, and
-// a failed reload leaves the module running.
-#include "sim/linked_module.h"
-#include "sim/server.h"
+// a failed reload leaves the module running with its configuration whole.
+#include "chat_world.h"
+#include "commands/commands.h"
+#include "params/params.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -51,7 +55,9 @@ struct World {
     Server server;
     World() {
         server.recorder().setEnabled(true);
-        server.useModule(linkedModule());
+        ModuleEntryPoints entry = linkedModule();
+        entry.initializeServerPlugin = &kestrom::testing::startAndCatchState;
+        server.useModule(entry);
         RoomPlan lobby;
         lobby.id = 1;
         lobby.name = "Lobby";
@@ -112,7 +118,12 @@ TEST(ParamsLoader, BadInputLoadsOrFailsCleanly) {
         {"missing final newline", "zone 3 all\nchat 4 1 public", true, "chat 4 1 public "},
         {"NUL in a line", bytes("chat 5 1 public\0 junk\nzone 2 all\n"), true, "chat 5 1 public "},
         {"NUL ends the line's text", bytes("zone 2 all\0\nchat 1 1 public\n"), true, "zone 2 public private member altmember limbo "},
-        {"carriage returns", "chat 5 1 public\r\n", true, "Problem Unrecognized room type \"public\r\", ignored in line 1 of parameter file: chat 5 1 public\r"},
+        {"CR LF after a switch", "guestwiz no\r\n", true, "guestwiz no"},
+        {"CR LF after a rule", "chat 5 1 public warn\r\n", true, "chat 5 1 public warn "},
+        {"only one CR dropped", "chat 5 1 public\r\r\n", true, "Problem Unrecognized room type \"public\r\", ignored in line 1 of parameter file: chat 5 1 public\r"},
+        {"298 and CR LF", "zone 1\r\nchatgoto 2 " + std::string(287, 'c') + "\r\n", true, "chatgoto 2 " + std::string(287, 'c')},
+        {"last line of 297 and CR", "zone 1\nchatgoto 2 " + std::string(286, 'c') + "\r", true, "chatgoto 2 " + std::string(286, 'c')},
+        {"299 and CR LF", "zone 1\r\n" + std::string(299, 'x') + "\r\n", false, "Line 2 in file"},
         {"high bytes", "\xff\xfe \x80\n# \xc3\xa9\nchatgoto 3 caf\xc3\xa9\n", true, "chatgoto 3 caf\xc3\xa9"},
         {"setrank junk", "setrank\nsetrank `find 1\nsetrank find,x 1 1 1\nsetrank clean 99999999999\n", true, "setrank find,x 1 1 1"},
         {"autoannounce junk", "autoannounce 99999999 x\nautoannounce -9:-9:-9 y\nautoannounce ::::::::\n", true, ""},
@@ -154,14 +165,45 @@ TEST(ParamsLoader, ScrambledFilesLoadOrFailCleanly) {
     }
 }
 
-TEST(ParamsLoader, DirectoryIsRefusedBeforeAnythingChanges) {
-    World w;
-    const std::string dir = std::filesystem::temp_directory_path().string();
-    EXPECT_FALSE(w.server.start({dir}));
-    const std::vector<std::string> log = logLines(w.server);
-    EXPECT_TRUE(hasLine(log, "Open failed Is a directory, errno=21, on file " + dir));
-    EXPECT_TRUE(hasLine(log, "*** kestrom initialization failed ***"));
-    EXPECT_EQ(w.server.heap().outstanding(), 0u);
+// A FIFO in a directory of its own, removed with it.
+struct Fifo {
+    std::string dir, path;
+    Fifo() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kestrom-fifo-XXXXXX").string();
+        if (mkdtemp(pattern.data())) dir = pattern;
+        path = dir + "/kestrom.params";
+        EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+    }
+    ~Fifo() { std::filesystem::remove_all(dir); }
+};
+
+// Reading from a FIFO without a writer would wait for ever: the alarm ends
+// the test program instead.
+struct Deadline {
+    Deadline() { alarm(20); }
+    ~Deadline() { alarm(0); }
+};
+
+// Anything but a regular file is refused at once, before anything changes.
+TEST(ParamsLoader, NonRegularFilesAreRefusedBeforeAnythingChanges) {
+    const Deadline deadline;
+    const Fifo fifo;
+    const struct {
+        std::string path;
+        const char *reason;
+    } cases[] = {
+        {std::filesystem::temp_directory_path().string(), "Is a directory, errno=21"},
+        {fifo.path, "Invalid argument, errno=22"},
+        {"/dev/zero", "Invalid argument, errno=22"},
+    };
+    for (const auto &c : cases) {
+        World w;
+        EXPECT_FALSE(w.server.start({c.path}));
+        const std::vector<std::string> log = logLines(w.server);
+        EXPECT_TRUE(hasLine(log, std::string("Open failed ") + c.reason + ", on file " + c.path)) << c.path;
+        EXPECT_TRUE(hasLine(log, "*** kestrom initialization failed ***"));
+        EXPECT_EQ(w.server.heap().outstanding(), 0u);
+    }
 }
 
 // A wizard and the ways to make the module read its file again.
@@ -191,19 +233,28 @@ struct Reloading : World {
     }
 };
 
-TEST(ParamsLoader, ReloadOfAMissingFileKeepsTheConfiguration) {
-    Reloading r("chat 1 0 public warn\n");
-    ASSERT_NE(r.wiz, nullptr);
-    ASSERT_NE(r.guest, nullptr);
-    std::filesystem::remove(r.path);
-    const std::vector<std::string> log = r.reload();
-    EXPECT_TRUE(hasLine(log, "Open failed No such file or directory, errno=2, on file " + r.path));
-    EXPECT_FALSE(hasLineStarting(log, "chat "));
-    EXPECT_TRUE(r.says(*r.guest, "one"));
-    EXPECT_FALSE(r.says(*r.guest, "two")); // the chat rule still holds
-    EXPECT_TRUE(r.server.running());
-    r.server.stop();
-    EXPECT_EQ(r.server.heap().outstanding(), 0u);
+// A file that has gone, or has been replaced by a FIFO: the reload is
+// refused at once and the configuration stays in force.
+TEST(ParamsLoader, ReloadOfAnUnreadableFileKeepsTheConfiguration) {
+    const Deadline deadline;
+    for (const bool fifo : {false, true}) {
+        Reloading r("chat 1 0 public warn\n");
+        ASSERT_NE(r.wiz, nullptr);
+        ASSERT_NE(r.guest, nullptr);
+        std::filesystem::remove(r.path);
+        if (fifo) {
+            ASSERT_EQ(mkfifo(r.path.c_str(), 0600), 0);
+        }
+        const std::vector<std::string> log = r.reload();
+        const std::string reason = fifo ? "Invalid argument, errno=22" : "No such file or directory, errno=2";
+        EXPECT_TRUE(hasLine(log, "Open failed " + reason + ", on file " + r.path));
+        EXPECT_FALSE(hasLineStarting(log, "chat "));
+        EXPECT_TRUE(r.says(*r.guest, "one"));
+        EXPECT_FALSE(r.says(*r.guest, "two")); // the chat rule still holds
+        EXPECT_TRUE(r.server.running());
+        r.server.stop();
+        EXPECT_EQ(r.server.heap().outstanding(), 0u);
+    }
 }
 
 // Each allocation of a start made to fail in turn: the start either goes
@@ -237,28 +288,74 @@ TEST(ParamsLoader, AllocationFailureAtStart) {
     }
 }
 
+// What a failed reload must leave as it was: the listing of the
+// configuration in force, the command ranks, the timers armed and the
+// module's blocks.
+struct InForce {
+    std::vector<std::string> listing;
+    std::vector<std::pair<int, int>> ranks;
+    size_t timers = 0;
+    size_t blocks = 0;
+    bool operator==(const InForce &) const = default;
+};
+
+InForce inForce(Server &server) {
+    InForce now;
+    server.recorder().openWindow();
+    kestrom::showParameters(kestrom::testing::startedState(), nullptr, 1);
+    now.listing = logLines(server);
+    for (const kestrom::CmdTable &row : kestrom::cmdTable) now.ranks.emplace_back(row.rank, row.targetRank);
+    now.timers = server.pendingTimers();
+    now.blocks = server.heap().outstanding();
+    return now;
+}
+
+bool anyoneTold(Server &server, const std::string &text) {
+    for (const Event &e : server.recorder().window())
+        if (e.kind == EventKind::Text && e.text == text) return true;
+    return false;
+}
+
 // The same during a reload: the module keeps running, reports the memory it
-// lacked, and reads the whole file again once memory is back.
+// lacked (or the line too long) and keeps the configuration in force whole;
+// once the file reads whole it is put in force.
 TEST(ParamsLoader, AllocationFailureDuringReload) {
-    Reloading r(readFile(theExample));
+    const std::string example = readFile(theExample);
+    long perReload = 0;
+    {
+        Reloading probe("");
+        probe.server.writeParameterFile(example);
+        const long before = probe.server.heap().allocationsMade();
+        ASSERT_TRUE(hasLine(probe.reload(), "zone 16 public private "));
+        perReload = probe.server.heap().allocationsMade() - before;
+    }
+    Reloading r("chat 1 0 public warn\nautoannounce 12:30:00 Old news\nsetrank find god\n"
+                "mroombg old.png\npageresponse Old thanks\n");
     ASSERT_NE(r.wiz, nullptr);
-    const long before = r.server.heap().allocationsMade();
-    ASSERT_TRUE(hasLine(r.reload(), "zone 16 public private "));
-    const long perReload = r.server.heap().allocationsMade() - before;
+    const InForce before = inForce(r.server);
+    const std::string note = "NOTE: Operators may enter closed and passworded member rooms on this server.";
+    r.server.writeParameterFile(example + std::string(299, 'x') + "\n");
+    EXPECT_TRUE(hasLineStarting(r.reload(), "Line "));
+    EXPECT_FALSE(anyoneTold(r.server, note));
+    EXPECT_EQ(inForce(r.server), before) << "line too long";
+    r.server.writeParameterFile(example);
     std::vector<std::string> kinds;
     for (long k = 1; k <= perReload; ++k) {
         r.server.heap().failOnly(k);
         for (const std::string &line : r.reload())
             if (line.rfind("Unable to get memory for ", 0) == 0) kinds.push_back(line);
         r.server.heap().stopFailing();
+        EXPECT_FALSE(anyoneTold(r.server, note)) << "allocation " << k;
         EXPECT_TRUE(r.server.running()) << "allocation " << k;
         EXPECT_EQ(r.server.faults(), 0) << "allocation " << k;
+        EXPECT_EQ(inForce(r.server), before) << "allocation " << k;
     }
     for (const char *kind : {"autoannounce", "setrank", "LimitValue", "RoomNumber", "mroombg"}) {
         const std::string wanted = std::string("Unable to get memory for ") + kind + ", load failed";
         EXPECT_TRUE(hasLine(kinds, wanted)) << wanted;
     }
     EXPECT_TRUE(hasLine(r.reload(), "zone 16 public private "));
+    EXPECT_TRUE(anyoneTold(r.server, note));
     r.server.stop();
     EXPECT_EQ(r.server.heap().outstanding(), 0u);
 }
