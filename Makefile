@@ -6,6 +6,10 @@ JOBS     ?= 2
 
 .PHONY: all build test demo bench fuzz fuzz-run coverage memcheck sanitize clean
 
+# Stops with one line naming the Debian package when TEST fails:
+#     @$(call need,TEST,WHAT,PACKAGE)
+need = $(1) >/dev/null 2>&1 || { echo "make $@ needs $(2): apt-get install $(3)"; exit 1; }
+
 all: build
 
 build:
@@ -16,13 +20,20 @@ build:
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
-# A walk through the module in the simulated server, with a transcript.
-demo: build
-	$(BUILD)/kestrom-sim examples/demo.scenario
+# A walk through the module in the simulated server, with a transcript.  It
+# builds only the module and the simulator, quietly: the build's output goes
+# to $(BUILD)/demo-build.log and is shown only when the build fails.
+demo:
+	@echo "== building the module and the simulator (output in $(BUILD)/demo-build.log)"
+	@mkdir -p $(BUILD) && { cmake -S . -B $(BUILD) $(CMAKE_OPTS) && \
+	    cmake --build $(BUILD) -j$(JOBS) --target kestrom-sim; } >$(BUILD)/demo-build.log 2>&1 || \
+	    { cat $(BUILD)/demo-build.log; exit 1; }
+	@$(BUILD)/kestrom-sim examples/demo.scenario
 
 # Google Benchmark figures (not part of `make test`).
 bench:
-	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DKESTROM_BENCH=ON >/dev/null
+	@$(call need,printf '#include <benchmark/benchmark.h>\n' | $${CXX:-c++} -E -x c++ -,Google Benchmark,libbenchmark-dev)
+	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DKESTROM_BENCH=ON $(CMAKE_OPTS) >/dev/null
 	cmake --build $(BUILD)-bench -j$(JOBS) --target kestrom-bench
 	$(BUILD)-bench/kestrom-bench $(BENCH_ARGS)
 
@@ -37,6 +48,8 @@ FUZZ_SECONDS ?= 60
 FUZZ_BUILD = $(BUILD)-fuzz
 
 fuzz:
+	@$(call need,command -v clang++,clang,clang)
+	@$(call need,test -f "$$(clang++ -print-file-name=libclang_rt.fuzzer-$$(uname -m).a)",the fuzzer runtime of clang,libclang-rt-$$(clang++ -dumpversion | cut -d. -f1)-dev)
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	      -DKESTROM_FUZZ=ON -DKESTROM_SANITIZE=address,undefined $(CMAKE_OPTS) >/dev/null
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(subst _,-,$(addprefix fuzz-,$(FUZZ_TARGETS)))
@@ -58,13 +71,16 @@ fuzz-run: fuzz
 
 # Every scenario under valgrind's memcheck; a module block still out after
 # stop fails too.
-memcheck: build
+memcheck:
+	@$(call need,command -v valgrind,valgrind,valgrind)
+	@$(MAKE) --no-print-directory build
 	valgrind -q --leak-check=full --error-exitcode=1 $(BUILD)/kestrom-sim --quiet --check-leaks \
 	    tests/scenarios/*.scenario examples/*.scenario
 
 # Line and branch coverage of the module over the whole test suite; fails
 # below 95% of lines or 85% of branches in any of the module's folders.
 coverage:
+	@$(call need,command -v gcovr,gcovr,gcovr)
 	cmake -S . -B $(BUILD)-coverage -DKESTROM_COVERAGE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_OPTS) >/dev/null
 	cmake --build $(BUILD)-coverage -j$(JOBS)
 	find $(BUILD)-coverage -name '*.gcda' -delete

@@ -2,7 +2,10 @@
 # module's code through the simulated server.
 option(KESTROM_BENCH "Build the benchmarks" OFF)
 if(KESTROM_BENCH)
-  find_package(benchmark REQUIRED)
+  find_package(benchmark QUIET)
+  if(NOT benchmark_FOUND)
+    message(FATAL_ERROR "Google Benchmark is missing: apt-get install libbenchmark-dev")
+  endif()
   file(GLOB KESTROM_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
   add_executable(kestrom-bench ${KESTROM_BENCH_SOURCES})
   target_link_libraries(kestrom-bench PRIVATE kestrom_core

@@ -6,6 +6,7 @@ target_link_libraries(kestrom-sweep PRIVATE -Wl,--whole-archive kestrom_sim -Wl,
                       ${CMAKE_DL_LIBS})
 set_target_properties(kestrom-sweep PROPERTIES ENABLE_EXPORTS ON)
 target_compile_options(kestrom-sweep PRIVATE ${KESTROM_WARNINGS})
+target_compile_definitions(kestrom-sweep PRIVATE KESTROM_VERSION="${KESTROM_VERSION}")
 add_dependencies(kestrom-sweep kestrom)
 
 foreach(scenario ${KESTROM_SCENARIOS})

@@ -4,6 +4,7 @@
 // words it), then the settings that would be in force.
 //
 //   kestrom-check [--quiet] [--module PATH] FILE
+//   kestrom-check --version | --help
 //
 // --quiet prints the problems alone.  The module defaults to kestrom.so
 // beside this program.  Exit status: 0 the file has no problem, 1 it has
@@ -26,6 +27,16 @@ using namespace kestrom::sim;
 namespace {
 
 const char *const theUsage = "usage: kestrom-check [--quiet] [--module PATH] FILE\n";
+
+const char *const theHelp =
+    "Checks a parameter file offline through the kestrom module: prints each problem\n"
+    "with its line, then the settings that would be in force.\n"
+    "\n"
+    "  --quiet             the problems alone\n"
+    "  --module PATH       the module to load (default: kestrom.so beside this program)\n"
+    "  --version, --help   the version, or this help\n"
+    "\n"
+    "Exit status: 0 no problem, 1 problems, 2 the file or the module cannot be read.\n";
 
 constexpr int EXIT_CLEAN = 0;
 constexpr int EXIT_PROBLEMS = 1;
@@ -55,7 +66,11 @@ int parseArguments(int argc, char **argv, Options &options) {
         } else if (arg == "--module" && i + 1 < argc) {
             options.modulePath = argv[++i];
         } else if (arg == "--help" || arg == "-h") {
-            std::cout << theUsage;
+            std::cout << theUsage << '\n' << theHelp;
+            return EXIT_CLEAN;
+        } else if (arg == "--version") {
+            std::cout << "kestrom-check (kestrom) " KESTROM_VERSION "\nmodule: "
+                      << options.modulePath << '\n';
             return EXIT_CLEAN;
         } else if (arg.size() > 1 && arg[0] == '-') {
             std::cerr << "kestrom-check: unknown option " << arg << '\n' << theUsage;

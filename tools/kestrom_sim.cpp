@@ -3,6 +3,7 @@
 //
 //   kestrom-sim [--module PATH] [--quiet] [--fail-alloc K | --fail-alloc-from K]
 //               [--count-allocs] [--check-leaks] [FILE...]
+//   kestrom-sim --version | --help
 //
 // With no file, or the file "-", directives are read from standard input and
 // run as soon as each is read.  The module defaults to kestrom.so beside this
@@ -25,6 +26,21 @@ namespace {
 const char *const theUsage =
     "usage: kestrom-sim [--module PATH] [--quiet] [--fail-alloc K | --fail-alloc-from K] "
     "[--count-allocs] [--check-leaks] [FILE...]\n";
+
+const char *const theHelp =
+    "Plays scenario files against the kestrom module in a simulated chat server; with no\n"
+    "file, or the file -, reads directives from standard input (help lists them).\n"
+    "\n"
+    "  --module PATH         the module to load (default: kestrom.so beside this program)\n"
+    "  --quiet               only failures, errors and the summary\n"
+    "  --fail-alloc K        in each file, the K-th module allocation fails (only that one)\n"
+    "  --fail-alloc-from K   in each file, every module allocation from the K-th on fails\n"
+    "  --count-allocs        after each file, its number of module allocations\n"
+    "  --check-leaks         a module block still out after stop is a failed check\n"
+    "  --version, --help     the version, or this help\n"
+    "\n"
+    "Exit status: 0 every check held, 1 a check failed, 2 a file could not be run.\n"
+    "The scenario language is described in sim/README.md.\n";
 
 // kestrom.so in the directory of this program.
 std::string defaultModulePath(const char *argv0) {
@@ -67,7 +83,11 @@ int main(int argc, char **argv) {
         } else if (arg == "--check-leaks") {
             options.checkLeaks = true;
         } else if (arg == "--help" || arg == "-h") {
-            std::cout << theUsage;
+            std::cout << theUsage << '\n' << theHelp;
+            return 0;
+        } else if (arg == "--version") {
+            std::cout << "kestrom-sim (kestrom) " KESTROM_VERSION "\nmodule: "
+                      << options.modulePath << '\n';
             return 0;
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
             std::cerr << "kestrom-sim: unknown option " << arg << '\n' << theUsage;

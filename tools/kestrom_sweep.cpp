@@ -4,6 +4,7 @@
 // allocation from the k-th on failing.
 //
 //   kestrom-sweep [--module PATH] FILE...
+//   kestrom-sweep --version | --help
 //
 // Checks are expected to fail under injected failures and are not judged; a
 // run is judged only by what the module must never do: a fault the server
@@ -34,6 +35,17 @@ using kestrom::sim::ScenarioRunner;
 using kestrom::sim::Tally;
 
 const char *const theUsage = "usage: kestrom-sweep [--module PATH] FILE...\n";
+
+const char *const theHelp =
+    "Plays each scenario file once, then for each of its N module allocations twice more:\n"
+    "with only that allocation failing, and with it and every later one failing.  A run\n"
+    "fails on a fault of the module's, a leak, a crash or a sanitizer report, never on the\n"
+    "file's own checks.\n"
+    "\n"
+    "  --module PATH       the module to load (default: kestrom.so beside this program)\n"
+    "  --version, --help   the version, or this help\n"
+    "\n"
+    "Exit status: 0 every run was clean, 1 a run was faulty, 2 bad arguments.\n";
 
 // The run in hand, for the report of a crash (written from a signal handler).
 char theRun[512] = "no run";
@@ -142,6 +154,13 @@ int main(int argc, char **argv) {
         const std::string arg = argv[i];
         if (arg == "--module" && i + 1 < argc) {
             module = argv[++i];
+        } else if (arg == "--help" || arg == "-h") {
+            std::cout << theUsage << '\n' << theHelp;
+            return 0;
+        } else if (arg == "--version") {
+            std::cout << "kestrom-sweep (kestrom) " KESTROM_VERSION "\nmodule: " << module
+                      << '\n';
+            return 0;
         } else if (arg.size() > 1 && arg[0] == '-') {
             std::cerr << theUsage;
             return 2;
