@@ -109,7 +109,9 @@ void printSummary(const Options &options, const Checked &checked) {
               notes = found.count(Severity::NOTE);
     std::cerr << "kestrom-check: " << escaped(options.file) << ": ";
     if (errors + warnings + notes == 0) std::cerr << "no problems";
-    else std::cerr << countOf(errors, "error") << ", " << countOf(warnings, "warning") << ", " << countOf(notes, "note");
+    else
+        std::cerr << countOf(errors, "error") << ", " << countOf(warnings, "warning") << ", "
+                  << countOf(notes, "note");
     if (!checked.binary && !checked.whole.started) std::cerr << "; the module would not start with this file";
     std::cerr << '\n';
 }

@@ -90,12 +90,15 @@ TEST(ParamsCheck, TheExampleHasNoError) {
 
 TEST(ParamsCheck, ProblemsComeWithFileLineAndColumn) {
     static const Scratch scratch;
-    const std::string path = scratch.write("t.params", "# a comment\nchat 5 1 public\nch 5\ntake RM5\nguestwiz\n");
+    const std::string path =
+        scratch.write("t.params", "# a comment\nchat 5 1 public\nch 5\ntake RM5\nguestwiz\n");
     const CheckRun run = check(path);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
-    EXPECT_TRUE(contains(run.err, path + ":3:1: error: `ch` is not a keyword or parameter name; the module "
-                                         "ignores the line; did you mean `chat`? (names are never abbreviated)\n")) << run.err;
+    EXPECT_TRUE(
+        contains(run.err, path + ":3:1: error: `ch` is not a keyword or parameter name; the module "
+                                 "ignores the line; did you mean `chat`? (names are never abbreviated)\n"))
+        << run.err;
     EXPECT_TRUE(contains(run.err, path + ":4:6: error: `RM5` is not a room selection word")) << run.err;
     EXPECT_TRUE(contains(run.err, path + ":5:9: error: guestwiz needs yes or no")) << run.err;
     EXPECT_TRUE(contains(run.err, "kestrom-check: " + path + ": 3 errors, ")) << run.err;
@@ -142,37 +145,65 @@ struct Case {
 // One row per class of problem the checker finds.
 const std::vector<Case> theCases = {
     {"clean", "chat 5 1 public warn\n", "", 0},
-    {"yes/no that is neither", "guestwiz off\n", ":1:10: error: `off` is neither yes nor no: the module ignores the line; write `no`", 2},
-    {"what the switch stays at", "guestwiz off\n", ":1:1: note: the module installs nothing: guestwiz stays yes", 2},
-    {"number not whole", "rtakedelay 10m\n", ":1:12: error: `10m` is read as 10 (the module reads the leading digits only); write 600 for 10m", 2},
-    {"fraction where a whole number is read", "pagelength 1.5\n", ":1:12: error: `1.5` is read as 1 (only whole numbers are read here)", 2},
-    {"clamped", "chat 99999999999 1 public\n", ":1:6: error: `99999999999` is beyond the numbers the module reads: it takes 2147483647", 2},
+    {"yes/no that is neither", "guestwiz off\n",
+     ":1:10: error: `off` is neither yes nor no: the module ignores the line; write `no`", 2},
+    {"what the switch stays at", "guestwiz off\n",
+     ":1:1: note: the module installs nothing: guestwiz stays yes", 2},
+    {"number not whole", "rtakedelay 10m\n",
+     ":1:12: error: `10m` is read as 10 (the module reads the leading digits only); write 600 for 10m", 2},
+    {"fraction where a whole number is read", "pagelength 1.5\n",
+     ":1:12: error: `1.5` is read as 1 (only whole numbers are read here)", 2},
+    {"clamped", "chat 99999999999 1 public\n",
+     ":1:6: error: `99999999999` is beyond the numbers the module reads: it takes 2147483647", 2},
     {"negative means off", "rtakedelay -5\n", ":1:12: warning: a negative delay switches rtake off", 1},
-    {"negative compared unsigned", "pagelength -1\n", ":1:12: warning: pagelength is compared as an unsigned number: -1 reads as 4294967295 and refuses every page as too short", 1},
+    {"negative compared unsigned", "pagelength -1\n",
+     ":1:12: warning: pagelength is compared as an unsigned number: -1 reads as 4294967295 and refuses every "
+     "page as too short",
+     1},
     {"NaN decay", "chat 3 nan public\n", ":1:8: error: `nan` cannot be a decay: the module reads 0", 2},
-    {"what was installed instead", "chat five 1 public warn\n", ":1:1: note: the module installs `chat 0 0 public warn`: every line is refused in public rooms", 2},
-    {"reversed range", "take rm9-3\n", ":1:6: error: `rm9-3` runs backwards and selects no room; write rm3-9", 2},
+    {"what was installed instead", "chat five 1 public warn\n",
+     ":1:1: note: the module installs `chat 0 0 public warn`: every line is refused in public rooms", 2},
+    {"reversed range", "take rm9-3\n", ":1:6: error: `rm9-3` runs backwards and selects no room; write rm3-9",
+     2},
     {"open range", "take rm5-\n", ":1:6: error: `rm5-` has no upper end: the module reads rm5-0", 2},
     {"range out of range", "take rm40000\n", ":1:6: warning: no room has a number in `rm40000`", 1},
     {"no room selection", "chat 5 1\n", ":1:9: warning: no room selection: the rule applies nowhere", 1},
-    {"off with ranges", "spoof off rm40-49\n", ":1:7: warning: `off` does not clear room numbers: this rule applies in rooms 40 to 49", 1},
-    {"misspelt keyword", "memberwho yes\n", ":1:1: error: `memberwho` is not a keyword or parameter name; the module ignores the line; did you mean `memberrwho`?\n", 2},
-    {"misspelt room word", "chat 5 1 publc warn\n", ":1:10: error: `publc` is not a room selection word, the module ignores it; did you mean `public`?", 2},
+    {"off with ranges", "spoof off rm40-49\n",
+     ":1:7: warning: `off` does not clear room numbers: this rule applies in rooms 40 to 49", 1},
+    {"misspelt keyword", "memberwho yes\n",
+     ":1:1: error: `memberwho` is not a keyword or parameter name; the module ignores the line; did you mean "
+     "`memberrwho`?\n",
+     2},
+    {"misspelt room word", "chat 5 1 publc warn\n",
+     ":1:10: error: `publc` is not a room selection word, the module ignores it; did you mean `public`?", 2},
     {"CR LF line ends", "guestwiz no\r\nchat 5 1 public\r\n", ":1:12: ", -1},
-    {"NUL byte", std::string("chat 5\0 1 public\n", 17), ":1:7: error: a NUL byte cuts the line short: the module reads only `chat 5`", 2},
-    {"near the length limit", "#" + std::string(279, 'x') + "\n", ":1:1: warning: the line is 280 characters long and the module reads at most 298", 1},
-    {"too long", "#" + std::string(298, 'x') + "\n", ":1:299: error: the line is 299 characters long; the module reads at most 298", 2},
-    {"shadowed rule", "chat 5 1 public\nchat 10 1 public private\nchat 7 1 public\n", ":3:1: warning: this chat rule is never chosen: lines 1 and 2 come first", 1},
-    {"partly shadowed rule", "chat 5 1 public\nchat 10 1 public private\n", ":2:1: note: in public rooms the rule of line 1 is chosen instead", 0},
-    {"the last range rule wins", "chat 5 1 rm3\nchat 9 1 rm1-5\n", ":1:1: warning: this chat rule is never chosen: line 2 comes first", 1},
-    {"setting given twice", "guestwiz no\nguestwiz yes\n", ":2:1: warning: guestwiz is set again: this line replaces line 1", 1},
-    {"setrank for an unknown command", "setrank gmgs god\n", ":1:9: error: `gmgs` is not a kestrom command, the module ignores the line; did you mean `gmsg`?", 2},
+    {"NUL byte", std::string("chat 5\0 1 public\n", 17),
+     ":1:7: error: a NUL byte cuts the line short: the module reads only `chat 5`", 2},
+    {"near the length limit", "#" + std::string(279, 'x') + "\n",
+     ":1:1: warning: the line is 280 characters long and the module reads at most 298", 1},
+    {"too long", "#" + std::string(298, 'x') + "\n",
+     ":1:299: error: the line is 299 characters long; the module reads at most 298", 2},
+    {"shadowed rule", "chat 5 1 public\nchat 10 1 public private\nchat 7 1 public\n",
+     ":3:1: warning: this chat rule is never chosen: lines 1 and 2 come first", 1},
+    {"partly shadowed rule", "chat 5 1 public\nchat 10 1 public private\n",
+     ":2:1: note: in public rooms the rule of line 1 is chosen instead", 0},
+    {"the last range rule wins", "chat 5 1 rm3\nchat 9 1 rm1-5\n",
+     ":1:1: warning: this chat rule is never chosen: line 2 comes first", 1},
+    {"setting given twice", "guestwiz no\nguestwiz yes\n",
+     ":2:1: warning: guestwiz is set again: this line replaces line 1", 1},
+    {"setrank for an unknown command", "setrank gmgs god\n",
+     ":1:9: error: `gmgs` is not a kestrom command, the module ignores the line; did you mean `gmsg`?", 2},
     {"setrank for an unknown rank", "setrank gmsg gdo\n", ":1:14: error: `gdo` is not a rank", 2},
-    {"setrank that locks operators out", "setrank kestrom disable\n", ":1:17: warning: no operator can use `kestrom reload any more", 1},
-    {"announcement not a time of day", "autoannounce 24:00:00 hello\n", ":1:14: warning: `24:00:00` is not a time of day: the module sends the announcement daily at 00:00:00", 1},
-    {"bare name takes the default", "chat\n", ":1:1: warning: `chat` alone installs the built-in default `chat 10 1 public`", 1},
+    {"setrank that locks operators out", "setrank kestrom disable\n",
+     ":1:17: warning: no operator can use `kestrom reload any more", 1},
+    {"announcement not a time of day", "autoannounce 24:00:00 hello\n",
+     ":1:14: warning: `24:00:00` is not a time of day: the module sends the announcement daily at 00:00:00",
+     1},
+    {"bare name takes the default", "chat\n",
+     ":1:1: warning: `chat` alone installs the built-in default `chat 10 1 public`", 1},
     {"bytes escaped", "chat 5 1 pub\x01lic\n", ":1:10: error: `pub\\x01lic` is not a room selection word", 2},
-    {"gzip not echoed", std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03\x01\x02", 12), ":1:1: error: this is a gzip-compressed file, not a parameter file", 2},
+    {"gzip not echoed", std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03\x01\x02", 12),
+     ":1:1: error: this is a gzip-compressed file, not a parameter file", 2},
 };
 
 TEST(ParamsCheck, EachClassOfProblem) {
@@ -217,7 +248,8 @@ TEST(ParamsCheck, ExplainReadsAsAnOperatorSummary) {
     const CheckRun run = check("--explain " + path);
     const char *const theSentences[] = {
         "  chat, in rooms 1 to 5: a burst of 20 lines, then 2 lines a second\n",
-        "  chat, in public rooms other than rooms 1 to 5: a burst of 10 lines, then 1 line a second; users are told\n",
+        "  chat, in public rooms other than rooms 1 to 5: a burst of 10 lines, then 1 line a second; users "
+        "are told\n",
         "  chat, elsewhere: not limited\n",
         "  mimick, everywhere: a line of 8 characters or more may not repeat the room's previous line\n",
         "  spoof: refused in rooms 40 to 49 only\n",
@@ -233,7 +265,8 @@ TEST(ParamsCheck, ExplainReadsAsAnOperatorSummary) {
 std::vector<std::string> everyParameterFile(const Scratch &scratch) {
     std::vector<std::string> paths;
     const fs::path root = KESTROM_SOURCE_DIR;
-    for (const fs::path &dir : {root / "examples", root / "tests/scenarios", root / "fuzz/corpus/parameter_file"})
+    for (const fs::path &dir :
+         {root / "examples", root / "tests/scenarios", root / "fuzz/corpus/parameter_file"})
         for (const auto &entry : fs::directory_iterator(dir))
             if (dir.filename() == "parameter_file" || entry.path().extension() == ".params")
                 paths.push_back(entry.path().string());
@@ -287,7 +320,7 @@ TEST(ParamsCheck, CheckerAndLoaderNeverDisagree) {
         const CheckRun run = check("--quiet --listing " + path);
         EXPECT_EQ(run.out, loaderListing(path)) << path;
         EXPECT_FALSE(contains(run.err, "could not match")) << path << "\n" << run.err;
-        EXPECT_FALSE(contains(run.err, "does not install this line the way it reads")) << path << "\n" << run.err;
+        EXPECT_FALSE(contains(run.err, "does not install this line as written")) << path << "\n" << run.err;
     }
 }
 

@@ -41,9 +41,6 @@ void checkLines(Checked &checked) {
 
 }  // namespace
 
-std::span<const LineCheck> lineChecks() { return theLineChecks; }
-std::span<const FileCheck> fileChecks() { return theFileChecks; }
-
 bool checkFile(const std::string &path, const std::string &modulePath, Checked &out, std::string &error) {
     out.file.path = path;
     std::string why;
@@ -52,9 +49,13 @@ bool checkFile(const std::string &path, const std::string &modulePath, Checked &
         return true;
     }
     if ((out.binary = binaryKind(out.file.bytes))) {
-        out.found.error(1, 1, std::string("this is a ") + out.binary + " file, not a parameter file: the module "
-                        "would read its bytes as lines of text" +
-                        (std::string(out.binary).find("compressed") != std::string::npos ? " (decompress it first)" : ""));
+        out.found.error(1, 1,
+                        std::string("this is a ") + out.binary +
+                            " file, not a parameter file: the module "
+                            "would read its bytes as lines of text" +
+                            (std::string(out.binary).find("compressed") != std::string::npos
+                                 ? " (decompress it first)"
+                                 : ""));
         return true;
     }
     ModuleRunner runner;

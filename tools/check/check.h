@@ -10,7 +10,6 @@
 #include "tools/check/source.h"
 
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -42,10 +41,6 @@ struct LineFacts {
 
 using LineCheck = void (*)(const LineFacts &line, Diagnostics &out);
 using FileCheck = void (*)(const Checked &checked, Diagnostics &out);
-
-// The rule files' checks, in the order they run.
-std::span<const LineCheck> lineChecks();
-std::span<const FileCheck> fileChecks();
 
 // Shared by the rule files.
 std::string installedText(const std::string &listingLine); // without the trailing blank

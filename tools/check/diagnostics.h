@@ -24,7 +24,9 @@ class Diagnostics {
 public:
     void add(int line, int column, Severity severity, std::string text);
     void error(int line, int column, std::string text) { add(line, column, Severity::ERROR, std::move(text)); }
-    void warning(int line, int column, std::string text) { add(line, column, Severity::WARNING, std::move(text)); }
+    void warning(int line, int column, std::string text) {
+        add(line, column, Severity::WARNING, std::move(text));
+    }
     void note(int line, int column, std::string text) { add(line, column, Severity::NOTE, std::move(text)); }
     // A note that closes the findings of its line.
     void closingNote(int line, std::string text);

@@ -51,14 +51,18 @@ std::string chosenWhere(const Rule &rule, const Coverage &taken, const Coverage:
     }
     if (share.kinds) {
         std::string part = "in " + kindsWords(share.kinds);
-        if (!taken.ranges().empty()) part += " other than " + roomsPhrase(std::vector<Range>(taken.ranges().rbegin(), taken.ranges().rend()));
+        if (!taken.ranges().empty())
+            part += " other than " +
+                    roomsPhrase(std::vector<Range>(taken.ranges().rbegin(), taken.ranges().rend()));
         parts.push_back(part);
     }
     const bool namesLimbo = (rule.where.rooms & ROOM_LIMBO) || parts.empty();
-    if (share.limbo && namesLimbo) parts.emplace_back(parts.empty() ? "only for users in no room" : "for users in no room");
+    if (share.limbo && namesLimbo)
+        parts.emplace_back(parts.empty() ? "only for users in no room" : "for users in no room");
     if ((share.kinds & ROOM_KINDS) == ROOM_KINDS && share.limbo && taken.ranges().empty()) return "everywhere";
     std::string text;
-    for (size_t i = 0; i < parts.size(); ++i) text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+    for (size_t i = 0; i < parts.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
     return text;
 }
 
@@ -71,7 +75,8 @@ std::string ruleWhat(const Rule &rule) {
     const std::string n = std::to_string(static_cast<int32_t>(rule.maximum));
     switch (p.form) {
     case Form::RATE: return ratePhrase(p, rule.maximum, rule.decay);
-    case Form::POSITION: return filled(p.effect, n, std::to_string(static_cast<long long>(std::trunc(rule.decay))));
+    case Form::POSITION:
+        return filled(p.effect, n, std::to_string(static_cast<long long>(std::trunc(rule.decay))));
     default: return filled(p.effect, std::to_string(rule.maximum));
     }
 }
@@ -83,13 +88,15 @@ void explainChain(const std::vector<Rule> &rules, std::ostream &out) {
         const Coverage::Share share = taken.share(rule.where);
         if (share.anything) {
             const std::string where = chosenWhere(rule, taken, share);
-            if (!where.empty()) out << "  " << p.name << ", " << where << ": " << ruleWhat(rule) << warnText(p, rule) << '\n';
+            if (!where.empty())
+                out << "  " << p.name << ", " << where << ": " << ruleWhat(rule) << warnText(p, rule) << '\n';
         }
         taken.add(rule.where);
     }
     if ((taken.kinds() & ROOM_KINDS) == ROOM_KINDS || taken.coversEverything()) return;
     if (p.form == Form::RATE) out << "  " << p.name << ", elsewhere: not limited\n";
-    else if (p.form == Form::POSITION) out << "  " << p.name << ", elsewhere: pinned users are put at 490 across, 362 down\n";
+    else if (p.form == Form::POSITION)
+        out << "  " << p.name << ", elsewhere: pinned users are put at 490 across, 362 down\n";
     else out << "  " << p.name << ", elsewhere: no rule\n";
 }
 
@@ -109,7 +116,8 @@ void explainSwitch(const std::vector<Rule> &rules, std::ostream &out) {
     std::string text = everywhere ? "everywhere" : wherePhrase(where);
     if (!everywhere && text != "nowhere") text += " only";
     out << "  " << p.name << ": " << p.effect << " " << text;
-    if (p.readsWarn && someWarn) out << (warns ? "; users are told" : "; users are told where a rule says warn");
+    if (p.readsWarn && someWarn)
+        out << (warns ? "; users are told" : "; users are told where a rule says warn");
     out << '\n';
 }
 
@@ -124,9 +132,12 @@ void explainTextRules(const std::vector<Rule> &rules, std::ostream &out) {
         if (p.form == Form::CHATGOTO) {
             const auto room = static_cast<int16_t>(static_cast<uint16_t>(rule.maximum & 0xFFFFu));
             out << "  chatgoto: saying \"" << escaped(rule.text) << "\" takes the speaker "
-                << (room == 0 ? std::string("to the room he is in") : "to room " + std::to_string(room)) << '\n';
+                << (room == 0 ? std::string("to the room he is in") : "to room " + std::to_string(room))
+                << '\n';
         } else {
-            out << "  dupip: " << (rule.hasText ? "from addresses matching " + escaped(rule.text) : std::string("from any address"))
+            out << "  dupip: "
+                << (rule.hasText ? "from addresses matching " + escaped(rule.text)
+                                 : std::string("from any address"))
                 << ", at most " << rule.maximum << " more connection" << (rule.maximum == 1 ? "" : "s")
                 << " below operator rank\n";
         }
@@ -148,13 +159,17 @@ void explainSettings(const Checked &checked, std::ostream &out) {
         const std::string value = valueOf(now, k.word), atStart = valueOf(checked.effects.atStart, k.word);
         const std::string shown = value == "unset" ? "" : value;
         const bool isText = k.argument == Argument::TEXT || k.argument == Argument::PICTURE;
-        out << "  " << k.word << (shown.empty() || isText ? "" : " " + escaped(shown)) << ": " << settingMeaning(k, shown);
+        out << "  " << k.word << (shown.empty() || isText ? "" : " " + escaped(shown)) << ": "
+            << settingMeaning(k, shown);
         if (value != atStart) out << "  (built-in: " << (atStart == "unset" ? "none" : atStart) << ")";
         out << '\n';
     }
     if (checked.whole.rlimitAvailable)
-        out << "  rlimit: " << (*checked.whole.rlimitAvailable ? "available to owners of member rooms (a rule names altmember)"
-                                                               : "not available (no rule names altmember)") << '\n';
+        out << "  rlimit: "
+            << (*checked.whole.rlimitAvailable
+                    ? "available to owners of member rooms (a rule names altmember)"
+                    : "not available (no rule names altmember)")
+            << '\n';
 }
 
 void explainAnnouncements(const std::vector<std::string> &listing, std::ostream &out) {
@@ -164,7 +179,8 @@ void explainAnnouncements(const std::vector<std::string> &listing, std::ostream 
     for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
         const std::string_view rest = std::string_view(*it).substr(std::string_view("autoannounce ").size());
         const std::string_view time = rest.substr(0, 8);
-        out << "  daily at " << readTime(time).daily << ": " << escaped(rest.substr(rest.size() > 9 ? 9 : rest.size())) << '\n';
+        out << "  daily at " << readTime(time).daily << ": "
+            << escaped(rest.substr(rest.size() > 9 ? 9 : rest.size())) << '\n';
     }
 }
 
@@ -184,7 +200,8 @@ void explainRanks(const std::vector<std::string> &listing, std::ostream &out) {
         const int target = words.size() > 3 ? kestrom::getRank(words[3].text.data()) : it->second.second;
         it->second = {kestrom::getRank(words[2].text.data()), target};
     }
-    out << "\nCommand ranks (setrank; a change lasts until the module restarts, even when a reload drops the line)\n";
+    out << "\nCommand ranks (setrank; a change lasts until the module restarts, even when a reload drops the "
+           "line)\n";
     for (const CmdTable *row : order) {
         const auto [rank, target] = ranks[row];
         out << "  `" << row->command << ": rank " << rankName(rank);
@@ -207,7 +224,8 @@ void explainRules(const std::map<int, std::vector<Rule>> &rules, std::ostream &o
         const char *title;
         Form forms[2];
     } theSections[] = {
-        {"Rate limits (a burst, then what comes back each second; operators are never limited)", {Form::RATE, Form::RATE}},
+        {"Rate limits (a burst, then what comes back each second; operators are never limited)",
+         {Form::RATE, Form::RATE}},
         {"Room rules", {Form::THRESHOLD, Form::POSITION}},
         {"Switches by room", {Form::SWITCH, Form::SWITCH}},
         {"Chat-goto phrases and duplicate addresses", {Form::CHATGOTO, Form::DUPIP}},
@@ -236,7 +254,8 @@ std::string ruleSentence(const Rule &rule) {
     else {
         const Coverage none;
         const std::string where = chosenWhere(rule, none, none.share(rule.where));
-        out << "  " << p.name << ", " << (where.empty() ? "nowhere" : where) << ": " << ruleWhat(rule) << warnText(p, rule) << '\n';
+        out << "  " << p.name << ", " << (where.empty() ? "nowhere" : where) << ": " << ruleWhat(rule)
+            << warnText(p, rule) << '\n';
     }
     std::string text = out.str();
     return text.substr(2, text.size() - 3);
@@ -286,7 +305,8 @@ void explain(const Checked &checked, std::ostream &out) {
             << (checked.whole.failure.empty() ? "" : ": " + escaped(checked.whole.failure)) << '\n';
         return;
     }
-    out << name << ": the configuration in force (the listing has " << checked.whole.listing.size() << " lines)\n";
+    out << name << ": the configuration in force (the listing has " << checked.whole.listing.size()
+        << " lines)\n";
     const std::map<int, std::vector<Rule>> rules = rulesOf(checked.whole.listing);
     explainRules(rules, out);
     out << "\nSwitches and settings\n";

@@ -171,7 +171,8 @@ bool ModuleRunner::probeRlimit() {
     server_.send(*user, sim::msg::talk("`rlimit"));
     bool available = true;
     for (const sim::Event &e : server_.recorder().window())
-        if (e.kind == sim::EventKind::Text && e.text == "rlimit not available on this server") available = false;
+        if (e.kind == sim::EventKind::Text && e.text == "rlimit not available on this server")
+            available = false;
     server_.disconnect(*user);
     return available;
 }

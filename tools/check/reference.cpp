@@ -5,6 +5,7 @@
 #include "tools/check/reader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <ostream>
 #include <vector>
@@ -49,7 +50,8 @@ A rule line ends with the rooms the rule applies in:
 | --- | --- |
 )";
 
-constexpr const char *theLookup = R"(| `rmN`, `rmN-M` | room N, rooms N to M (`rm` lower case; numbers run from 0 to 32767) |
+constexpr const char *theLookup =
+    R"(| `rmN`, `rmN-M` | room N, rooms N to M (`rm` lower case; numbers run from 0 to 32767) |
 
 A rule without a selection applies nowhere. Users in no room are selected by every rule with a
 room word other than room numbers, `warn` included.
@@ -63,6 +65,31 @@ rule for a room does not apply there: nothing is limited, a switch is off.
 A rule cannot switch a parameter off for some rooms: `off` clears the room kinds written before
 it, never the room numbers, so `spoof off rm40-49` refuses spoofs in rooms 40 to 49 only.
 )";
+
+// A chat command written with its backquote ("`rwho") as a code span that
+// holds the backquote (`` `rwho ``); balanced code spans stay.
+std::string md(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        size_t end = i + 1;
+        while (end < text.size() && std::islower(static_cast<unsigned char>(text[end]))) ++end;
+        const bool command = text[i] == '`' && end > i + 1 && (end == text.size() || text[end] != '`');
+        if (!command) {
+            out += text[i];
+            continue;
+        }
+        out += "`` " + std::string(text.substr(i, end - i)) + " ``";
+        i = end - 1;
+    }
+    return out;
+}
+
+// A table cell: a bar would end the cell.
+std::string cell(std::string_view text) {
+    std::string out;
+    for (const char c : text) out += c == '|' ? std::string("\\|") : std::string(1, c);
+    return out;
+}
 
 std::string units(const ParameterWords &p) {
     const std::string u = p.units ? p.units : "";
@@ -91,26 +118,28 @@ std::string defaultText(const ParameterWords &p) {
 }
 
 void writeParameter(const ParameterWords &p, std::ostream &out) {
-    out << "\n### `" << lineForm(p) << "`\n\n" << p.governs;
-    if (p.details) out << ' ' << p.details;
+    out << "\n### `" << lineForm(p) << "`\n\n" << md(p.governs);
+    if (p.details) out << ' ' << md(p.details);
     out << "\n\n";
-    if (const std::string u = units(p); !u.empty()) out << "- " << u << "\n";
+    if (const std::string u = units(p); !u.empty()) out << "- " << md(u) << "\n";
     out << "- Built-in default: " << defaultText(p) << "\n";
     if (!(p.carries & CARRIES_TEXT))
-        out << "- `warn`: " << (p.readsWarn ? "the user is told when the rule refuses something" : "no effect") << "\n";
+        out << "- `warn`: "
+            << (p.readsWarn ? "the user is told when the rule refuses something" : "no effect") << "\n";
     const std::string example = p.example;
     const Word name{std::string_view(example).substr(0, example.find(' ')), 1};
     const RuleRead read = readRule(p, example, name);
-    out << "- Example: `" << example << "`, that is: " << ruleSentence(read.rule) << "\n";
+    out << "- Example: `" << example << "`, that is: " << md(ruleSentence(read.rule)) << "\n";
 }
 
 void writeKeyword(const KeywordWords &k, std::ostream &out) {
-    out << "\n### `" << k.word << ' ' << k.syntax << "`\n\n" << k.governs;
-    if (k.details) out << ' ' << k.details;
+    out << "\n### `" << k.word << ' ' << k.syntax << "`\n\n" << md(k.governs);
+    if (k.details) out << ' ' << md(k.details);
     out << "\n\n";
     if (k.atStart)
         out << "- At start: `" << k.word << ' ' << k.atStart << "`"
-            << (k.resetEachLoad ? ", and again at each load" : "; a reload keeps the value unless the file sets it")
+            << (k.resetEachLoad ? ", and again at each load"
+                                : "; a reload keeps the value unless the file sets it")
             << "\n";
     out << "- Example: `" << k.example << "`\n";
 }
@@ -119,7 +148,8 @@ template <typename Row>
 std::vector<const Row *> byName(std::span<const Row> rows, const char *Row::*name) {
     std::vector<const Row *> sorted;
     for (const Row &row : rows) sorted.push_back(&row);
-    std::sort(sorted.begin(), sorted.end(), [&](const Row *a, const Row *b) { return std::strcmp(a->*name, b->*name) < 0; });
+    std::sort(sorted.begin(), sorted.end(),
+              [&](const Row *a, const Row *b) { return std::strcmp(a->*name, b->*name) < 0; });
     return sorted;
 }
 
@@ -127,14 +157,16 @@ std::vector<const Row *> byName(std::span<const Row> rows, const char *Row::*nam
 
 void writeReference(std::ostream &out) {
     out << theIntroduction;
-    for (const SelectionWords &w : selectionWords()) out << "| `" << w.word << "` | " << w.meaning << " |\n";
+    for (const SelectionWords &w : selectionWords())
+        out << "| `" << w.word << "` | " << md(w.meaning) << " |\n";
     out << theLookup;
     out << "\n## Settings\n";
     for (const KeywordWords *k : byName(keywords(), &KeywordWords::word)) writeKeyword(*k, out);
     out << "\n## Rules\n\n| parameter | line | built-in default |\n| --- | --- | --- |\n";
     const std::vector<const ParameterWords *> rules = byName(parameters(), &ParameterWords::name);
     for (const ParameterWords *p : rules)
-        out << "| `" << p->name << "` | `" << lineForm(*p) << "` | " << (p->builtIn ? "yes" : "none") << " |\n";
+        out << "| `" << p->name << "` | `" << cell(lineForm(*p)) << "` | " << (p->builtIn ? "yes" : "none")
+            << " |\n";
     for (const ParameterWords *p : rules) writeParameter(*p, out);
 }
 

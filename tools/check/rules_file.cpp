@@ -69,10 +69,12 @@ void tellShadowed(const Placed &rule, const std::vector<Placed> &before, Diagnos
         if (overlaps(b.rule, rule.rule)) lines.push_back(b.line);
     if (lines.empty()) return;
     std::sort(lines.begin(), lines.end());
-    out.warning(rule.line, 1, std::string("this ") + rule.rule.param->name + " rule is never chosen: " +
-                linesText(lines) + (lines.size() == 1 ? " comes" : " come") + " first in lookup order and " +
-                (lines.size() == 1 ? "selects" : "select") + " every room it selects (rules with room numbers are looked at first, the last written "
-                "first, then the others, the first written first)");
+    out.warning(rule.line, 1,
+                std::string("this ") + rule.rule.param->name + " rule is never chosen: " + linesText(lines) +
+                    (lines.size() == 1 ? " comes" : " come") + " first in lookup order and " +
+                    (lines.size() == 1 ? "selects" : "select") +
+                    " every room it selects (rules with room numbers are looked at first, the last written "
+                    "first, then the others, the first written first)");
 }
 
 void shadowedInChain(const std::vector<Placed> &chain, Diagnostics &out) {
@@ -86,8 +88,9 @@ void shadowedInChain(const std::vector<Placed> &chain, Diagnostics &out) {
         } else if (share.kindsTaken && !before.empty()) {
             for (const Placed &b : before)
                 if (b.rule.where.ranges.empty() && (b.rule.where.rooms & share.kindsTaken & ROOM_KINDS))
-                    out.note(p.line, 1, wherePhrase(Selection{b.rule.where.rooms & share.kindsTaken & ROOM_KINDS, {}}) +
-                             " the rule of line " + std::to_string(b.line) + " is chosen instead");
+                    out.note(p.line, 1,
+                             wherePhrase(Selection{b.rule.where.rooms & share.kindsTaken & ROOM_KINDS, {}}) +
+                                 " the rule of line " + std::to_string(b.line) + " is chosen instead");
         }
         covered.add(p.rule.where);
         before.push_back(p);
@@ -99,7 +102,9 @@ void repeatedTexts(const std::vector<Placed> &chain, bool anyCase, Diagnostics &
     std::map<std::string, int> first;
     for (const Placed &p : chain) {
         std::string key = p.rule.hasText ? p.rule.text : "*catch-all*";
-        if (anyCase) std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (anyCase)
+            std::transform(key.begin(), key.end(), key.begin(),
+                           [](unsigned char c) { return std::tolower(c); });
         const auto [it, fresh] = first.emplace(key, p.line);
         if (fresh) continue;
         out.warning(p.line, 1, std::string("this ") + p.rule.param->name + " rule never counts: line " +
@@ -123,13 +128,16 @@ void checkLineEnds(const Checked &checked, Diagnostics &out) {
         if (line.endsInCr && count++ == 0) first = &line;
     if (!first) return;
     const int col = static_cast<int>(first->raw.size());
-    const std::string lines = std::to_string(count) + " of its " + std::to_string(checked.file.lines.size()) + " lines";
+    const std::string lines =
+        std::to_string(count) + " of its " + std::to_string(checked.file.lines.size()) + " lines";
     if (checked.habits.dropsCr)
         out.note(first->number, col, "the file uses CR LF line ends (" + lines + "); the module reads them as "
                  "plain newlines");
     else
-        out.warning(first->number, col, "the file uses CR LF line ends (" + lines + "); this module keeps the CR "
-                    "as the last character of the line: save the file with plain newlines");
+        out.warning(first->number, col,
+                    "the file uses CR LF line ends (" + lines +
+                        "); this module keeps the CR "
+                        "as the last character of the line: save the file with plain newlines");
 }
 
 void checkStart(const Checked &checked, Diagnostics &out) {
@@ -173,8 +181,9 @@ void checkGivenTwice(const Checked &checked, Diagnostics &out) {
         const CmdTable *command = e.setrank ? commandOf(line) : nullptr;
         if (!command) continue;
         if (const auto it = rankedBy.find(command->command); it != rankedBy.end())
-            out.warning(line.number, firstWord(line, 1).column, std::string("setrank for `") + command->command +
-                        "` again: this line's ranks replace those of line " + std::to_string(it->second));
+            out.warning(line.number, firstWord(line, 1).column,
+                        std::string("setrank for `") + command->command +
+                            "` again: this line's ranks replace those of line " + std::to_string(it->second));
         rankedBy[command->command] = line.number;
     }
 }
@@ -198,8 +207,10 @@ void tellRankChange(const SourceLine &line, const CmdTable &command, Ranks was, 
         else if (now.rank == RANK_GOD)
             out.note(n, col, "only owners (rank god) can use `kestrom reload from now on");
         else if (now.rank < RANK_WIZARD)
-            out.warning(n, col, std::string("users of rank ") + rankName(now.rank) + " can reload the parameter "
-                        "file with `kestrom reload");
+            out.warning(n, col,
+                        std::string("users of rank ") + rankName(now.rank) +
+                            " can reload the parameter "
+                            "file with `kestrom reload");
     } else if (now.rank < RANK_WIZARD && was.rank >= RANK_WIZARD) {
         out.warning(n, col, std::string("users of rank ") + rankName(now.rank) + " may use `" + name +
                     " from now on (it needed rank " + rankName(was.rank) + ")");

@@ -60,7 +60,8 @@ Settings expectedSettings(const LineFacts &line) {
         break;
     }
     case Argument::PICTURE:
-        sets[row] = row + " " + (!arg || kestrom::wordCmp(arg, "off") == 0 ? std::string("off") : std::string(arg));
+        sets[row] =
+            row + " " + (!arg || kestrom::wordCmp(arg, "off") == 0 ? std::string("off") : std::string(arg));
         break;
     case Argument::TEXT: sets[row] = arg ? row + " " + arg : ""; break;
     default: break;
@@ -124,7 +125,8 @@ std::string consequence(const Rule &rule) {
     const ParameterWords &p = *rule.param;
     if (p.form == Form::CHATGOTO || p.form == Form::DUPIP) return "";
     std::vector<std::string> parts;
-    if (p.form == Form::RATE && rule.maximum == 0) parts.push_back(std::string("every ") + p.unit + " is refused");
+    if (p.form == Form::RATE && rule.maximum == 0)
+        parts.push_back(std::string("every ") + p.unit + " is refused");
     else if (p.form == Form::RATE && rule.maximum < 0x80000000u && rule.decay <= 0)
         parts.emplace_back("the allowance never comes back");
     const std::string where = wherePhrase(rule.where);
@@ -138,9 +140,15 @@ void checkLength(const LineFacts &line, Diagnostics &out) {
     const SourceLine &s = line.source;
     const int limit = s.hasNewline ? LONGEST_LINE : LONGEST_LINE - 1;
     if (s.tooLong) {
-        out.error(s.number, limit + 1, "the line is " + std::to_string(s.length) + " characters long; the "
-                  "module reads at most " + std::to_string(limit) + (s.hasNewline ? "" : " in a last line "
-                  "without a newline") + " and stops here: it would not start with this file, and a reload fails");
+        out.error(s.number, limit + 1,
+                  "the line is " + std::to_string(s.length) +
+                      " characters long; the "
+                      "module reads at most " +
+                      std::to_string(limit) +
+                      (s.hasNewline ? ""
+                                    : " in a last line "
+                                      "without a newline") +
+                      " and stops here: it would not start with this file, and a reload fails");
     } else if (s.length > NEAR_LONGEST) {
         out.warning(s.number, 1, "the line is " + std::to_string(s.length) + " characters long and the module "
                     "reads at most " + std::to_string(limit) + ": a longer line stops the whole load");
@@ -163,12 +171,13 @@ void checkAgreement(const LineFacts &line, Diagnostics &out) {
     if (!e.content || e.failed || !e.problems.empty()) return;
     bool agrees = true;
     if (line.rule) agrees = e.rules == expectedRules(line) && e.sets.empty();
-    else if (line.keyword && line.keyword->argument == Argument::ANNOUNCEMENT) agrees = e.announcements.size() == 1;
+    else if (line.keyword && line.keyword->argument == Argument::ANNOUNCEMENT)
+        agrees = e.announcements.size() == 1;
     else if (line.keyword && line.keyword->argument == Argument::SETRANK) agrees = e.setrank.has_value();
     else if (line.keyword) agrees = e.sets == expectedSettings(line) && e.rules.empty();
     if (!agrees)
-        out.error(line.source.number, 1, "the module does not install this line the way it reads: compare "
-                  "what it installs below with what you wrote");
+        out.error(line.source.number, 1, "the module does not install this line as written (kestrom-check "
+                  "reads it otherwise): see what it installs");
 }
 
 void noteInstalled(const LineFacts &line, Diagnostics &out) {

@@ -62,7 +62,8 @@ void unknownName(const LineFacts &line, std::string_view, int, Diagnostics &out)
 Word unknownWordAt(const LineFacts &line, std::string_view quotedWord, int nth) {
     if (line.rule)
         for (const SelectionWordRead &w : line.rule->where.words)
-            if (w.role == WordRole::UNKNOWN && nth-- == 0 && w.word.text.substr(0, quotedWord.size()) == quotedWord)
+            if (w.role == WordRole::UNKNOWN && nth-- == 0 &&
+                w.word.text.substr(0, quotedWord.size()) == quotedWord)
                 return w.word;
     return {quotedWord, 1};
 }
@@ -91,7 +92,8 @@ bool toldWithValue(const LineFacts &line, const Word &word) {
     const NumberRead &m = r.maximum;
     const RealRead &d = r.decay;
     if (m.present && (m.none || m.used.size() < m.word.size()) && within(word, m.column, m.word)) return true;
-    return d.present && (d.none || d.notFinite || d.used.size() < d.word.size()) && within(word, d.column, d.word);
+    return d.present && (d.none || d.notFinite || d.used.size() < d.word.size()) &&
+           within(word, d.column, d.word);
 }
 
 void unknownRoomWord(const LineFacts &line, std::string_view msg, int nth, Diagnostics &out) {
@@ -100,7 +102,8 @@ void unknownRoomWord(const LineFacts &line, std::string_view msg, int nth, Diagn
     const Word word = unknownWordAt(line, q, nth);
     if (toldWithValue(line, word)) return;
     out.error(line.source.number, word.column,
-              quoted(word.text) + " is not a room selection word, the module ignores it" + roomWordHint(line, word.text));
+              quoted(word.text) + " is not a room selection word, the module ignores it" +
+                  roomWordHint(line, word.text));
 }
 
 void noData(const LineFacts &line, std::string_view msg, int, Diagnostics &out) {
@@ -109,7 +112,8 @@ void noData(const LineFacts &line, std::string_view msg, int, Diagnostics &out) 
     if (msg.find("default used") != std::string_view::npos && !line.effect.rules.empty()) {
         out.warning(line.source.number, name.column,
                     quoted(name.text) + " alone installs the built-in default " +
-                        quoted(installedText(line.effect.rules[0])) + "; write `" + form + "` to say what you mean");
+                        quoted(installedText(line.effect.rules[0])) + "; write `" + form +
+                        "` to say what you mean");
         return;
     }
     out.error(line.source.number, name.column,
@@ -131,16 +135,22 @@ void setrankProblem(const LineFacts &line, std::string_view msg, int, Diagnostic
                   "wizard, god or disable): the module ignores the line");
     } else if (msg.find("user rank not valid") != std::string_view::npos) {
         const Word w = wordAt(line, 2);
-        out.error(n, w.column, quoted(w.text) + " is not a rank (guest, member, wizard or operator, god or "
-                  "owner, disable, or 0 to 4): the module ignores the line" + didYouMean(w.text, rankCandidates()));
+        out.error(n, w.column,
+                  quoted(w.text) +
+                      " is not a rank (guest, member, wizard or operator, god or "
+                      "owner, disable, or 0 to 4): the module ignores the line" +
+                      didYouMean(w.text, rankCandidates()));
     } else if (msg.find("can not be targeted") != std::string_view::npos) {
         const Word w = wordAt(line, 3);
         const CmdTable *row = kestrom::findCommand(nullptr, wordAt(line, 1).text.data());
         const bool builtIn = row && row->targetRank == RANK_DISABLE;
-        out.error(n, w.column, quoted(wordAt(line, 1).text) + (builtIn ? " takes no target" :
-                  " cannot be given a target rank any more (an earlier setrank line gave it target rank disable, "
-                  "which lasts until the module restarts)") + ": the module ignores the whole line; leave out " +
-                  quoted(w.text));
+        out.error(n, w.column,
+                  quoted(wordAt(line, 1).text) +
+                      (builtIn ? " takes no target"
+                               : " cannot be given a target rank any more (an earlier setrank line gave it "
+                                 "target rank disable, "
+                                 "which lasts until the module restarts)") +
+                      ": the module ignores the whole line; leave out " + quoted(w.text));
     } else if (msg.find("target rank not valid") != std::string_view::npos) {
         const Word w = wordAt(line, 3);
         out.error(n, w.column, quoted(w.text) + " is not a rank: the module ignores the line" +
@@ -187,9 +197,13 @@ void settingProblem(const LineFacts &line, std::string_view msg, int, Diagnostic
     case Argument::TEXT: {
         const size_t length = line.source.text.size() - static_cast<size_t>(arg.column - 1);
         const int longest = k.argument == Argument::PICTURE ? LONGEST_PICTURE : LONGEST_TEXT;
-        out.error(n, arg.column, "the text is " + std::to_string(length) + " characters long (trailing "
-                  "blanks included), at most " + std::to_string(longest) + " are allowed: the module sets none, "
-                  "and an earlier one is gone too");
+        out.error(n, arg.column,
+                  "the text is " + std::to_string(length) +
+                      " characters long (trailing "
+                      "blanks included), at most " +
+                      std::to_string(longest) +
+                      " are allowed: the module sets none, "
+                      "and an earlier one is gone too");
         return;
     }
     default: out.error(n, arg.column, std::string(msg));

@@ -20,17 +20,22 @@ void checkRange(const LineFacts &line, const RangeRead &r, Diagnostics &out) {
     } else if (r.lowMissing) {
         out.error(n, col, word + " has no room number after `rm`: the module reads room 0");
     } else if (r.dash && r.highMissing) {
-        out.error(n, col, word + " has no upper end: the module reads " + rangeWord(r.range) + ", which selects "
-                  "no room; write rm" + std::to_string(r.range.low) + "-" + std::to_string(HIGHEST_ROOM) +
-                  " for room " + std::to_string(r.range.low) + " and up");
+        out.error(n, col,
+                  word + " has no upper end: the module reads " + rangeWord(r.range) +
+                      ", which selects "
+                      "no room; write rm" +
+                      std::to_string(r.range.low) + "-" + std::to_string(HIGHEST_ROOM) + " for room " +
+                      std::to_string(r.range.low) + " and up");
     } else if (r.clamped) {
         out.error(n, col, word + " is beyond the numbers the module reads: it takes " + rangeWord(r.range) +
                   ", and no room has such a number");
     } else if (!r.ignored.empty()) {
-        out.error(n, col, word + " is read as " + rangeWord(r.range) + ": the module ignores " + quoted(r.ignored));
+        out.error(n, col,
+                  word + " is read as " + rangeWord(r.range) + ": the module ignores " + quoted(r.ignored));
     } else if (r.range.low > r.range.high) {
-        out.error(n, col, word + " runs backwards and selects no room; write rm" + std::to_string(r.range.high) +
-                  "-" + std::to_string(r.range.low));
+        out.error(n, col,
+                  word + " runs backwards and selects no room; write rm" + std::to_string(r.range.high) +
+                      "-" + std::to_string(r.range.low));
     } else if (r.range.high < LOWEST_ROOM || r.range.low > HIGHEST_ROOM) {
         out.warning(n, col, "no room has a number in " + word + " (room numbers run from " +
                     std::to_string(LOWEST_ROOM) + " to " + std::to_string(HIGHEST_ROOM) + ")");

@@ -44,9 +44,14 @@ void checkSwitch(const LineFacts &line, Diagnostics &out) {
 // Seconds written with a unit: "10m" is 600 seconds.
 std::string secondsHint(const NumberRead &n) {
     const std::string_view unit = n.word.substr(n.used.size());
-    const long factor = unit == "s" ? 1 : unit == "m" || unit == "min" ? 60 : unit == "h" ? 3600 : unit == "d" ? 86400 : 0;
+    const long factor = unit == "s"                    ? 1
+                        : unit == "m" || unit == "min" ? 60
+                        : unit == "h"                  ? 3600
+                        : unit == "d"                  ? 86400
+                                                       : 0;
     if (factor == 0) return "";
-    return "; write " + std::to_string(static_cast<long long>(n.value) * factor) + " for " + std::string(n.word);
+    return "; write " + std::to_string(static_cast<long long>(n.value) * factor) + " for " +
+           std::string(n.word);
 }
 
 void checkOffOrNumber(const LineFacts &line, Diagnostics &out) {
@@ -112,7 +117,8 @@ std::string numberTrouble(const NumberRead &n) {
         const std::string_view rest = n.word.substr(n.used.size());
         const bool fraction = rest[0] == '.' && rest.size() > 1 && rest[1] >= '0' && rest[1] <= '9';
         return quoted(n.word) + " is read as " + std::to_string(n.value) +
-               (fraction ? " (only whole numbers are read here)" : " (the module reads the leading digits only)");
+               (fraction ? " (only whole numbers are read here)"
+                         : " (the module reads the leading digits only)");
     }
     return "";
 }
@@ -159,7 +165,8 @@ TimeRead readTime(std::string_view word) {
 // A time the module took: whether it is a time of day written hh:mm:ss, and
 // when the announcement then goes out.
 void checkAnnouncement(const LineFacts &line, Diagnostics &out) {
-    if (!line.keyword || line.keyword->argument != Argument::ANNOUNCEMENT || !line.effect.problems.empty()) return;
+    if (!line.keyword || line.keyword->argument != Argument::ANNOUNCEMENT || !line.effect.problems.empty())
+        return;
     if (line.words.size() < 2) return;
     const Word &time = line.words[1];
     const TimeRead t = readTime(time.text);

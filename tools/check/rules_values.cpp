@@ -21,7 +21,8 @@ std::string unsignedText(int32_t value) { return std::to_string(static_cast<uint
 
 // What the module does with what is left of a word a number was read from.
 std::string restGoesTo(const RuleRead &r, std::string_view rest) {
-    const bool toDecay = r.param->carries & CARRIES_DECAY && !r.decay.none && r.decay.used.data() == rest.data();
+    const bool toDecay =
+        r.param->carries & CARRIES_DECAY && !r.decay.none && r.decay.used.data() == rest.data();
     if (toDecay) return "; the module reads " + quoted(rest) + " as the decay";
     if (r.param->carries & CARRIES_TEXT) return "; the text starts at " + quoted(rest);
     return "; the module reads " + quoted(rest) + " as a room word";
@@ -46,12 +47,13 @@ std::string unreadMaximum(const RuleRead &r) {
     const RealRead &d = r.decay;
     if (d.present && d.column == m.column) {
         if (d.none || d.notFinite)
-            return word + " is not a number: the module reads the maximum and the decay as 0, and takes " + word +
-                   " as a room word";
+            return word + " is not a number: the module reads the maximum and the decay as 0, and takes " +
+                   word + " as a room word";
         return word + " is not a whole number: the module reads the maximum as 0 and " + quoted(d.used) +
                " as the decay";
     }
-    if (r.param->carries & CARRIES_TEXT) return word + " is not a number: the module reads 0, and the text starts at it";
+    if (r.param->carries & CARRIES_TEXT)
+        return word + " is not a number: the module reads 0, and the text starts at it";
     return word + " is not a number: the module reads the maximum as 0, and takes " + word + " as a room word";
 }
 
@@ -95,28 +97,34 @@ void checkRateDecay(const LineFacts &line, const RuleRead &r, Diagnostics &out) 
     const bool limited = r.maximum.value > 0;
     if (r.maximum.none && d.present && d.column == r.maximum.column) return; // told with the maximum
     const std::string never = limited ? std::string("the allowance never comes back: after ") +
-                                            std::to_string(r.maximum.value) + " " + unitFor(p, r.maximum.value) +
-                                            " a user is refused for good"
+                                            std::to_string(r.maximum.value) + " " +
+                                            unitFor(p, r.maximum.value) + " a user is refused for good"
                                       : std::string("the allowance never comes back");
     if (!d.present) {
         if (limited)
-            out.warning(n, static_cast<int>(line.source.text.size()) + 1, "no decay: the module reads 0, so " + never);
+            out.warning(n, static_cast<int>(line.source.text.size()) + 1,
+                        "no decay: the module reads 0, so " + never);
     } else if (d.notFinite) {
         out.error(n, d.column, quoted(d.word) + " cannot be a decay: the module reads 0 (" + never +
                   ") and takes " + quoted(d.word) + " as a room word");
     } else if (d.none) {
         if (isRoomWord(d.word)) {
-            if (limited) out.warning(n, d.column, "no decay before " + quoted(d.word) + ": the module reads 0, so " + never);
+            if (limited)
+                out.warning(n, d.column,
+                            "no decay before " + quoted(d.word) + ": the module reads 0, so " + never);
         } else {
-            out.error(n, d.column, quoted(d.word) + " is not a number: the module reads the decay as 0 and takes " +
-                      quoted(d.word) + " as a room word");
+            out.error(n, d.column,
+                      quoted(d.word) + " is not a number: the module reads the decay as 0 and takes " +
+                          quoted(d.word) + " as a room word");
         }
     } else if (d.used.size() < d.word.size()) {
         out.error(n, d.column, quoted(d.word) + " is read as " + std::string(d.used) + "; the module takes " +
                   quoted(d.word.substr(d.used.size())) + " as a room word");
     } else if (d.value < 0 && limited) {
-        out.warning(n, d.column, "a negative decay makes the count grow by itself: once a user reaches " +
-                    std::to_string(r.maximum.value) + " " + unitFor(p, r.maximum.value) + ", he is refused for good");
+        out.warning(n, d.column,
+                    "a negative decay makes the count grow by itself: once a user reaches " +
+                        std::to_string(r.maximum.value) + " " + unitFor(p, r.maximum.value) +
+                        ", he is refused for good");
     } else if (d.value == 0 && limited) {
         out.warning(n, d.column, "a decay of 0: " + never);
     }
@@ -129,8 +137,11 @@ void checkDown(const LineFacts &line, const RuleRead &r, Diagnostics &out) {
         out.warning(n, d.present ? d.column : static_cast<int>(line.source.text.size()) + 1,
                     "no vertical coordinate: the module reads 0 (`pinx ACROSS DOWN ROOMS`)");
     } else if (d.none || d.notFinite) {
-        out.error(n, d.column, quoted(d.word) + " is not a number: the module reads the vertical coordinate as 0 "
-                  "and takes " + quoted(d.word) + " as a room word");
+        out.error(n, d.column,
+                  quoted(d.word) +
+                      " is not a number: the module reads the vertical coordinate as 0 "
+                      "and takes " +
+                      quoted(d.word) + " as a room word");
     } else if (d.value != std::trunc(d.value)) {
         out.note(n, d.column, "the vertical coordinate is a whole number of pixels: " + std::string(d.used) +
                  " puts pinned users at " + std::to_string(static_cast<long long>(std::trunc(d.value))));
@@ -144,13 +155,17 @@ void checkChatgoto(const LineFacts &line, const RuleRead &r, Diagnostics &out) {
         out.error(n, m.column, quoted(m.word) + " is not a room number or currentroom: the module reads 0, the "
                   "speaker's own room, and takes the phrase from " + quoted(m.word) + " on");
     } else if (!r.currentRoom && m.used.size() < m.word.size()) {
-        out.error(n, m.column, quoted(m.word) + " is read as room " + std::to_string(m.value) + restGoesTo(r, m.word.substr(m.used.size())));
+        out.error(n, m.column,
+                  quoted(m.word) + " is read as room " + std::to_string(m.value) +
+                      restGoesTo(r, m.word.substr(m.used.size())));
     } else if (!r.currentRoom && m.value == 0) {
         out.note(n, m.column, "room 0 is the speaker's own room; write currentroom");
     } else if (!r.currentRoom && (m.value < 1 || m.value > 32767)) {
         const auto room = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(m.value) & 0xFFFFu));
-        out.warning(n, m.column, "no room has the number " + std::to_string(m.value) +
-                    (room == m.value ? std::string() : ": the module sends the speaker to room " + std::to_string(room)));
+        out.warning(n, m.column,
+                    "no room has the number " + std::to_string(m.value) +
+                        (room == m.value ? std::string()
+                                         : ": the module sends the speaker to room " + std::to_string(room)));
     }
     if (!r.hasText) {
         out.warning(n, static_cast<int>(line.source.text.size()) + 1, "no phrase: the rule does nothing (`" +

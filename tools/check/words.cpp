@@ -95,7 +95,7 @@ constexpr ParameterWords theParameters[] = {
      "fits every address.  The rule with the fewest `*` that fits the address counts; on a tie "
      "the first.", "dupip 4 192.168.*.*"},
     {"godonly", 19, 0, Form::SWITCH, nullptr, nullptr, nullptr, false,
-     "only owners (rank god) admitted",
+     "closed to all but owners (rank god)",
      "Only users of rank god may be in the room: anyone else is logged off a second after "
      "arriving.", nullptr, "godonly rm99"},
     {"avatarzone", 20, CARRIES_MAXIMUM, Form::THRESHOLD, &D_AVATARZONE, "pixel", "pixels", true,
