@@ -121,41 +121,58 @@ void noData(const LineFacts &line, std::string_view msg, int, Diagnostics &out) 
               "module ignores the line");
 }
 
+std::string noTargetText(const LineFacts &line, const Word &target) {
+    const Word command = wordAt(line, 1);
+    const CmdTable *row = kestrom::findCommand(nullptr, command.text.data());
+    const bool builtIn = row && row->targetRank == RANK_DISABLE;
+    return quoted(command.text) +
+           (builtIn ? " takes no target"
+                    : " cannot be given a target rank any more (an earlier setrank line gave it target rank "
+                      "disable, which lasts until the module restarts)") +
+           ": the module ignores the whole line; leave out " + quoted(target.text);
+}
+
+constexpr const char *RANKS = " (guest, member, wizard or operator, god or owner, disable, or 0 to 4)";
+
+// The module's setrank reports: what they contain, the word they are about,
+// and what the checker says.
+struct SetrankReport {
+    const char *contains;
+    size_t word;
+    std::string (*text)(const LineFacts &line, const Word &word);
+};
+
+constexpr SetrankReport theSetrankReports[] = {
+    {"command name missing", 1, [](const LineFacts &, const Word &) {
+         return std::string("setrank needs a command, a rank and optionally a target rank (`setrank COMMAND "
+                            "RANK [TARGET-RANK]`): the module ignores the line");
+     }},
+    {"not a kestrom command", 1, [](const LineFacts &, const Word &w) {
+         return quoted(w.text) + " is not a kestrom command, the module ignores the line" +
+                didYouMean(w.text, commandWords());
+     }},
+    {"user rank missing", 2, [](const LineFacts &, const Word &) {
+         return std::string("setrank needs a rank after the command") + RANKS + ": the module ignores the line";
+     }},
+    {"user rank not valid", 2, [](const LineFacts &, const Word &w) {
+         return quoted(w.text) + " is not a rank" + RANKS + ": the module ignores the line" +
+                didYouMean(w.text, rankCandidates());
+     }},
+    {"can not be targeted", 3, noTargetText},
+    {"target rank not valid", 3, [](const LineFacts &, const Word &w) {
+         return quoted(w.text) + " is not a rank" + RANKS + ": the module ignores the line" +
+                didYouMean(w.text, rankCandidates());
+     }},
+};
+
 void setrankProblem(const LineFacts &line, std::string_view msg, int, Diagnostics &out) {
-    const int n = line.source.number;
-    if (msg.find("command name missing") != std::string_view::npos) {
-        out.error(n, wordAt(line, 1).column, "setrank needs a command, a rank and optionally a target "
-                  "rank (`setrank COMMAND RANK [TARGET-RANK]`): the module ignores the line");
-    } else if (msg.find("not a kestrom command") != std::string_view::npos) {
-        const Word w = wordAt(line, 1);
-        out.error(n, w.column, quoted(w.text) + " is not a kestrom command, the module ignores the line" +
-                  didYouMean(w.text, commandWords()));
-    } else if (msg.find("user rank missing") != std::string_view::npos) {
-        out.error(n, wordAt(line, 2).column, "setrank needs a rank after the command (guest, member, "
-                  "wizard, god or disable): the module ignores the line");
-    } else if (msg.find("user rank not valid") != std::string_view::npos) {
-        const Word w = wordAt(line, 2);
-        out.error(n, w.column,
-                  quoted(w.text) +
-                      " is not a rank (guest, member, wizard or operator, god or "
-                      "owner, disable, or 0 to 4): the module ignores the line" +
-                      didYouMean(w.text, rankCandidates()));
-    } else if (msg.find("can not be targeted") != std::string_view::npos) {
-        const Word w = wordAt(line, 3);
-        const CmdTable *row = kestrom::findCommand(nullptr, wordAt(line, 1).text.data());
-        const bool builtIn = row && row->targetRank == RANK_DISABLE;
-        out.error(n, w.column,
-                  quoted(wordAt(line, 1).text) +
-                      (builtIn ? " takes no target"
-                               : " cannot be given a target rank any more (an earlier setrank line gave it "
-                                 "target rank disable, "
-                                 "which lasts until the module restarts)") +
-                      ": the module ignores the whole line; leave out " + quoted(w.text));
-    } else if (msg.find("target rank not valid") != std::string_view::npos) {
-        const Word w = wordAt(line, 3);
-        out.error(n, w.column, quoted(w.text) + " is not a rank: the module ignores the line" +
-                  didYouMean(w.text, rankCandidates()));
+    for (const SetrankReport &report : theSetrankReports) {
+        if (msg.find(report.contains) == std::string_view::npos) continue;
+        const Word w = wordAt(line, report.word);
+        out.error(line.source.number, w.column, report.text(line, w));
+        return;
     }
+    out.error(line.source.number, 1, "the module reports: " + std::string(msg));
 }
 
 void announcementProblem(const LineFacts &line, std::string_view msg, int, Diagnostics &out) {

@@ -90,43 +90,49 @@ void checkMaximum(const LineFacts &line, const RuleRead &r, Diagnostics &out) {
         out.warning(n, m.column, "a pinned user put " + std::to_string(v) + " across stands outside the room");
 }
 
+// "the allowance never comes back: after 5 lines a user is refused for good".
+std::string neverBack(const RuleRead &r) {
+    const int32_t m = r.maximum.value;
+    if (m <= 0) return "the allowance never comes back";
+    return "the allowance never comes back: after " + std::to_string(m) + " " + unitFor(*r.param, m) +
+           " a user is refused for good";
+}
+
+// A decay the module could not read whole.
+void unreadDecay(const LineFacts &line, const RuleRead &r, Diagnostics &out) {
+    const RealRead &d = r.decay;
+    const int n = line.source.number;
+    const std::string word = quoted(d.word);
+    if (d.notFinite)
+        out.error(n, d.column, word + " cannot be a decay: the module reads 0 (" + neverBack(r) + ") and takes " +
+                  word + " as a room word");
+    else if (d.none && !isRoomWord(d.word))
+        out.error(n, d.column, word + " is not a number: the module reads the decay as 0 and takes " + word +
+                  " as a room word");
+    else if (d.none && r.maximum.value > 0)
+        out.warning(n, d.column, "no decay before " + word + ": the module reads 0, so " + neverBack(r));
+    else if (!d.none)
+        out.error(n, d.column, word + " is read as " + std::string(d.used) + "; the module takes " +
+                  quoted(d.word.substr(d.used.size())) + " as a room word");
+}
+
 void checkRateDecay(const LineFacts &line, const RuleRead &r, Diagnostics &out) {
     const RealRead &d = r.decay;
     const int n = line.source.number;
-    const ParameterWords &p = *r.param;
     const bool limited = r.maximum.value > 0;
     if (r.maximum.none && d.present && d.column == r.maximum.column) return; // told with the maximum
-    const std::string never = limited ? std::string("the allowance never comes back: after ") +
-                                            std::to_string(r.maximum.value) + " " +
-                                            unitFor(p, r.maximum.value) + " a user is refused for good"
-                                      : std::string("the allowance never comes back");
     if (!d.present) {
         if (limited)
             out.warning(n, static_cast<int>(line.source.text.size()) + 1,
-                        "no decay: the module reads 0, so " + never);
-    } else if (d.notFinite) {
-        out.error(n, d.column, quoted(d.word) + " cannot be a decay: the module reads 0 (" + never +
-                  ") and takes " + quoted(d.word) + " as a room word");
-    } else if (d.none) {
-        if (isRoomWord(d.word)) {
-            if (limited)
-                out.warning(n, d.column,
-                            "no decay before " + quoted(d.word) + ": the module reads 0, so " + never);
-        } else {
-            out.error(n, d.column,
-                      quoted(d.word) + " is not a number: the module reads the decay as 0 and takes " +
-                          quoted(d.word) + " as a room word");
-        }
-    } else if (d.used.size() < d.word.size()) {
-        out.error(n, d.column, quoted(d.word) + " is read as " + std::string(d.used) + "; the module takes " +
-                  quoted(d.word.substr(d.used.size())) + " as a room word");
+                        "no decay: the module reads 0, so " + neverBack(r));
+    } else if (d.none || d.notFinite || d.used.size() < d.word.size()) {
+        unreadDecay(line, r, out);
     } else if (d.value < 0 && limited) {
-        out.warning(n, d.column,
-                    "a negative decay makes the count grow by itself: once a user reaches " +
-                        std::to_string(r.maximum.value) + " " + unitFor(p, r.maximum.value) +
-                        ", he is refused for good");
+        out.warning(n, d.column, "a negative decay makes the count grow by itself: once a user reaches " +
+                    std::to_string(r.maximum.value) + " " + unitFor(*r.param, r.maximum.value) +
+                    ", he is refused for good");
     } else if (d.value == 0 && limited) {
-        out.warning(n, d.column, "a decay of 0: " + never);
+        out.warning(n, d.column, "a decay of 0: " + neverBack(r));
     }
 }
 
