@@ -1,51 +1,78 @@
-// kestrom_check.cpp - checks a parameter file offline: loads it through the
-// kestrom module in a simulated server with nobody connected, prints every
-// problem the module reports (with its line number, exactly as the module
-// words it), then the settings that would be in force.
+// kestrom_check.cpp - kestrom-check, a linter for the parameter file.  It
+// loads the file through the kestrom module in a simulated server with
+// nobody connected (each line on its own too, to know what each line
+// installs), so it never disagrees with what the module does, then adds its
+// own checks (tools/check/rules_*.cpp).  Findings go to standard error as
+// FILE:LINE:COLUMN: error|warning|note: text.
 //
-//   kestrom-check [--quiet] [--module PATH] FILE
+//   kestrom-check [--quiet] [--strict] [--module PATH] FILE
+//   kestrom-check --explain FILE     the configuration in force, in plain words
+//   kestrom-check --listing FILE     the listing, as the module writes it to the log
+//   kestrom-check --reference        the parameter reference (docs/parameters.md)
 //   kestrom-check --version | --help
 //
-// --quiet prints the problems alone.  The module defaults to kestrom.so
-// beside this program.  Exit status: 0 the file has no problem, 1 it has
-// at least one, 2 it cannot be read (or the module cannot be loaded).
-#include "sim/clock.h"
-#include "sim/server.h"
+// Exit status: 0 clean, 1 warnings only, 2 errors (the module would not
+// start, a line is not installed as written, the file cannot be read).
+// --strict counts warnings as errors.
+#include "tools/check/check.h"
+#include "tools/check/explain.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <string>
-#include <vector>
 
-using namespace kestrom::sim;
+using namespace kestrom::check;
 
 namespace {
 
-const char *const theUsage = "usage: kestrom-check [--quiet] [--module PATH] FILE\n";
+const char *const theUsage =
+    "usage: kestrom-check [--quiet] [--strict] [--module PATH] FILE\n"
+    "       kestrom-check --explain FILE | --listing FILE | --reference\n";
 
 const char *const theHelp =
-    "Checks a parameter file offline through the kestrom module: prints each problem\n"
-    "with its line, then the settings that would be in force.\n"
+    "Checks a parameter file offline through the kestrom module: every problem on\n"
+    "standard error as FILE:LINE:COLUMN: error|warning|note: what is wrong.\n"
     "\n"
-    "  --quiet             the problems alone\n"
+    "  --quiet             the problems alone, without the summary line\n"
+    "  --strict            count warnings as errors\n"
+    "  --explain FILE      the configuration in force, in plain words\n"
+    "  --listing FILE      the listing, exactly as the module writes it to the log\n"
+    "  --reference         the parameter reference (docs/parameters.md)\n"
     "  --module PATH       the module to load (default: kestrom.so beside this program)\n"
     "  --version, --help   the version, or this help\n"
     "\n"
-    "Exit status: 0 no problem, 1 problems, 2 the file or the module cannot be read.\n";
+    "Exit status: 0 clean, 1 warnings only, 2 errors (the module would not start,\n"
+    "a line is not installed as written, the file or the module cannot be read).\n";
 
 constexpr int EXIT_CLEAN = 0;
-constexpr int EXIT_PROBLEMS = 1;
-constexpr int EXIT_UNREADABLE = 2;
+constexpr int EXIT_WARNINGS = 1;
+constexpr int EXIT_ERRORS = 2;
+
+enum class Mode { CHECK, EXPLAIN, LISTING, REFERENCE, HELP, VERSION };
 
 struct Options {
+    Mode mode = Mode::CHECK;
     bool quiet = false;
+    bool strict = false;
     std::string modulePath;
     std::string file;
+};
+
+// The flags, as data: each sets one field.
+struct Flag {
+    const char *name;
+    void (*set)(Options &);
+};
+
+constexpr Flag theFlags[] = {
+    {"--quiet", [](Options &o) { o.quiet = true; }},
+    {"--strict", [](Options &o) { o.strict = true; }},
+    {"--explain", [](Options &o) { o.mode = Mode::EXPLAIN; }},
+    {"--listing", [](Options &o) { o.mode = Mode::LISTING; }},
+    {"--reference", [](Options &o) { o.mode = Mode::REFERENCE; }},
+    {"--help", [](Options &o) { o.mode = Mode::HELP; }},
+    {"-h", [](Options &o) { o.mode = Mode::HELP; }},
+    {"--version", [](Options &o) { o.mode = Mode::VERSION; }},
 };
 
 // kestrom.so in the directory of this program.
@@ -56,129 +83,91 @@ std::string defaultModulePath(const char *argv0) {
     return (self.parent_path() / "kestrom.so").string();
 }
 
-// The options, or an exit status when the program should stop at once.
-int parseArguments(int argc, char **argv, Options &options) {
+const Flag *findFlag(const std::string &arg) {
+    for (const Flag &flag : theFlags)
+        if (arg == flag.name) return &flag;
+    return nullptr;
+}
+
+// The options, or false with the complaint already written.
+bool parseArguments(int argc, char **argv, Options &options) {
     options.modulePath = defaultModulePath(argv[0]);
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--quiet") {
-            options.quiet = true;
+        if (const Flag *flag = findFlag(arg)) {
+            flag->set(options);
         } else if (arg == "--module" && i + 1 < argc) {
             options.modulePath = argv[++i];
-        } else if (arg == "--help" || arg == "-h") {
-            std::cout << theUsage << '\n' << theHelp;
-            return EXIT_CLEAN;
-        } else if (arg == "--version") {
-            std::cout << "kestrom-check (kestrom) " KESTROM_VERSION "\nmodule: "
-                      << options.modulePath << '\n';
-            return EXIT_CLEAN;
         } else if (arg.size() > 1 && arg[0] == '-') {
             std::cerr << "kestrom-check: unknown option " << arg << '\n' << theUsage;
-            return EXIT_UNREADABLE;
+            return false;
         } else if (options.file.empty()) {
             options.file = arg;
         } else {
             std::cerr << "kestrom-check: one file at a time\n" << theUsage;
-            return EXIT_UNREADABLE;
+            return false;
         }
     }
-    if (options.file.empty()) {
+    const bool needsFile = options.mode == Mode::CHECK || options.mode == Mode::EXPLAIN ||
+                           options.mode == Mode::LISTING;
+    if (needsFile && options.file.empty()) {
         std::cerr << theUsage;
-        return EXIT_UNREADABLE;
+        return false;
     }
-    return -1;
+    return true;
 }
 
-// Why the file cannot be read, or an empty text when it can.
-std::string unreadable(const std::string &path) {
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0) return std::strerror(errno);
-    if (S_ISDIR(info.st_mode)) return std::strerror(EISDIR);
-    FILE *f = std::fopen(path.c_str(), "r");
-    if (!f) return std::strerror(errno);
-    std::fclose(f);
-    return "";
-}
-
-// What the module said while loading the file.
-struct Report {
-    std::vector<std::string> problems;
-    std::vector<std::string> listing;
-    bool started = false;
-};
-
-bool startsWith(const std::string &s, const char *prefix) { return s.rfind(prefix, 0) == 0; }
-
-// Reports about the file (and a failed load) as opposed to listing lines.
-bool isProblem(const std::string &line) {
-    static const char *const theProblemStarts[] = {
-        "Problem ", "Line ", "Unable to get memory for ", "Open failed ", "Read failed ", "Usage: ",
-    };
-    for (const char *start : theProblemStarts)
-        if (startsWith(line, start)) return true;
-    return false;
-}
-
-// Lines the module always writes, that say nothing about the file.
-bool isNoise(const std::string &line) {
-    return startsWith(line, "kestrom version ") || line == "*** kestrom initialization failed ***";
-}
-
-Report loadThroughModule(Server &server, const std::string &file) {
-    Report report;
-    server.recorder().openWindow();
-    report.started = server.start({file});
-    const std::string tag = "kestrom: ";
-    for (const Event &e : server.recorder().window()) {
-        if (e.kind != EventKind::Log || !startsWith(e.text, tag.c_str())) continue;
-        const std::string line = e.text.substr(tag.size());
-        if (isNoise(line)) continue;
-        (isProblem(line) ? report.problems : report.listing).push_back(line);
-    }
-    return report;
-}
-
-std::string countOf(size_t n, const char *what) {
+std::string countOf(int n, const char *what) {
     return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
 }
 
-void printReport(const Options &options, const Report &report) {
-    if (options.quiet) {
-        for (const std::string &line : report.problems) std::cout << line << '\n';
-        return;
-    }
-    std::cout << "kestrom-check: " << options.file << ": "
-              << (report.problems.empty() ? std::string("no problems")
-                                          : countOf(report.problems.size(), "problem"));
-    if (!report.started) std::cout << "; the module would not start with this file";
-    std::cout << '\n';
-    for (const std::string &line : report.problems) std::cout << "  " << line << '\n';
-    if (!report.started) return;
-    std::cout << "\nSettings in force (" << countOf(report.listing.size(), "line") << "):\n";
-    for (const std::string &line : report.listing) std::cout << "  " << line << '\n';
+void printSummary(const Options &options, const Checked &checked) {
+    const Diagnostics &found = checked.found;
+    const int errors = found.count(Severity::ERROR), warnings = found.count(Severity::WARNING),
+              notes = found.count(Severity::NOTE);
+    std::cerr << "kestrom-check: " << escaped(options.file) << ": ";
+    if (errors + warnings + notes == 0) std::cerr << "no problems";
+    else
+        std::cerr << countOf(errors, "error") << ", " << countOf(warnings, "warning") << ", "
+                  << countOf(notes, "note");
+    if (!checked.binary && !checked.whole.started) std::cerr << "; the module would not start with this file";
+    std::cerr << '\n';
+}
+
+int exitStatus(const Options &options, const Checked &checked) {
+    if (checked.found.count(Severity::ERROR) > 0) return EXIT_ERRORS;
+    if (checked.found.count(Severity::WARNING) > 0) return options.strict ? EXIT_ERRORS : EXIT_WARNINGS;
+    return EXIT_CLEAN;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
     Options options;
-    if (const int status = parseArguments(argc, argv, options); status >= 0) return status;
-    if (const std::string why = unreadable(options.file); !why.empty()) {
-        std::cerr << "kestrom-check: cannot read " << options.file << ": " << why << '\n';
-        return EXIT_UNREADABLE;
+    if (!parseArguments(argc, argv, options)) return EXIT_ERRORS;
+    if (options.mode == Mode::HELP) {
+        std::cout << theUsage << '\n' << theHelp;
+        return EXIT_CLEAN;
     }
-    useUtc();
-    Server server;
-    std::string error;
-    if (!server.loadModule(options.modulePath, error)) {
-        std::cerr << "kestrom-check: cannot load the module " << options.modulePath << ": " << error
+    if (options.mode == Mode::VERSION) {
+        std::cout << "kestrom-check (kestrom) " KESTROM_VERSION "\nmodule: " << options.modulePath
                   << '\n';
-        return EXIT_UNREADABLE;
+        return EXIT_CLEAN;
     }
-    const Report report = loadThroughModule(server, options.file);
-    printReport(options, report);
-    for (const std::string &line : report.problems)
-        if (startsWith(line, "Open failed ") || startsWith(line, "Read failed ")) return EXIT_UNREADABLE;
-    if (!report.started && report.problems.empty()) return EXIT_UNREADABLE;
-    return report.problems.empty() ? EXIT_CLEAN : EXIT_PROBLEMS;
+    if (options.mode == Mode::REFERENCE) {
+        writeReference(std::cout);
+        return EXIT_CLEAN;
+    }
+    Checked checked;
+    std::string error;
+    if (!checkFile(options.file, options.modulePath, checked, error)) {
+        std::cerr << "kestrom-check: " << escaped(options.file) << ": " << error << '\n';
+        return EXIT_ERRORS;
+    }
+    checked.found.print(std::cerr, options.file);
+    if (options.mode == Mode::CHECK && !options.quiet) printSummary(options, checked);
+    if (options.mode == Mode::EXPLAIN) explain(checked, std::cout);
+    if (options.mode == Mode::LISTING)
+        for (const std::string &line : checked.whole.listing) std::cout << line << '\n';
+    return exitStatus(options, checked);
 }
