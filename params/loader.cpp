@@ -539,6 +539,7 @@ int buildLimitValue(MyState *state, ServerUserRec *user, const char *lp, int lin
                     const char *line) {
     LimitValue *rule = newZeroed<LimitValue>();
     if (!rule) return outOfMemory(user, "LimitValue");
+    rule->line = lineno;
     const ParameterTable *row = findParameter(lp);
     if (!row) {
         DisposePtr(rule);
