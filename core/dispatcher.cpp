@@ -75,6 +75,10 @@ Verdict refuseAndCorrect(const Message &m) {
 
 Verdict swallowIf(int refused) { return refused ? Verdict::Swallow : Verdict::Pass; }
 
+Verdict correctIf(const Message &m, int refused) {
+    return refused ? refuseAndCorrect(m) : Verdict::Pass;
+}
+
 // Swallows a message without a sender, or with a body that does not hold
 // its fields (traced as malformed).
 Verdict swallowBadBody(const Message &m) {
@@ -87,9 +91,6 @@ bool gagged(const Message &m, int32_t flag, const char *name, bool tells) {
     if (!m.userHas(flag)) return false;
     traceFixed(m.state, m.user, name, true, tells);
     return true;
-}
-Verdict correctIf(const Message &m, int refused) {
-    return refused ? refuseAndCorrect(m) : Verdict::Pass;
 }
 
 // ---------------------------------------------------------------- stage 1

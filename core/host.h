@@ -322,13 +322,21 @@ void SeedToWizKey(ServerUserRec *user, char *out, sint32 which);
    field only when it lies within `size`; new fields are only ever added at
    the end.
 
+   What is traced.  A rule of the parameter file, whenever it applies to the
+   room and is checked: passed or refused.  A decision no parameter makes,
+   when it refuses.  Command dispatch, when it refuses a command line and
+   when it calls the command's routine (outcome passed).  The help requests
+   that help answers are not decisions and are not traced.
+
    Rule names.  A decision that a parameter makes is named by the parameter
    ("chat", "mimick", "zone", "avatarzone", "nodupavatars", "clearlooseprops",
    "godonly", "dupip", "chatgoto", "spoof", and every rate: "page",
    "reppage", "repchat", "propdrop", "roommsg", "facechange", "avatarchange",
    "move", "slide", "spotstatechange", "namechange", "newroom", "gpage",
    "rpage", "roompage"); `parameter` is its index and `line` the
-   parameter-file line of the rule (0: a built-in default).  The others have
+   parameter-file line of the rule (0: a built-in default).  A chatgoto
+   rule is checked when its phrase is said: passed when the move is made,
+   refused when the speaker may not move the user whispered to.  The others have
    fixed names and `parameter` -1:
      roomgag      chat of a user gagged in the room (no text)
      pagegag      a page of a page-gagged user
@@ -352,10 +360,11 @@ void SeedToWizKey(ServerUserRec *user, char *out, sint32 which);
      malformed    a message whose body is too short for its fields, whose
                   text does not end within it, whose encoded length is out of
                   bounds, or whose face or colour is out of range
-     rank         command dispatch: the issuer's rank against the row's rank
-                  (passed: the routine is called)
-     owner        command dispatch: a row open to room owners, for an issuer
-                  below its rank (refused: not the owner of this room)
+     rank         command dispatch: the issuer is below the row's rank; passed:
+                  the routine is called for an issuer of the row's rank
+     owner        command dispatch: the issuer is below the rank of a row open
+                  to room owners and owns no room that opens it; passed: the
+                  routine is called for an owner below the row's rank
      target       command dispatch: whisper target gone, command that must be
                   whispered, named user not found, target of higher rank
      argument     command dispatch: argument missing, not allowed, or the
