@@ -5,7 +5,7 @@ if(KESTROM_BENCH)
   find_package(benchmark REQUIRED)
   file(GLOB KESTROM_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
   add_executable(kestrom-bench ${KESTROM_BENCH_SOURCES})
-  target_link_libraries(kestrom-bench PRIVATE kestrom_core kestrom_trace_op
+  target_link_libraries(kestrom-bench PRIVATE kestrom_core
                         -Wl,--whole-archive kestrom_sim -Wl,--no-whole-archive
                         benchmark::benchmark ${CMAKE_DL_LIBS})
   set_target_properties(kestrom-bench PROPERTIES ENABLE_EXPORTS ON)

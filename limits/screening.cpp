@@ -35,18 +35,19 @@ int32_t avatarChangeCost(const ServerUserRec *user, int32_t nbrProps, const Asse
     return cost < 1 ? 1 : cost;
 }
 
-// The first other occupant of the room who stands within the personal space
-// of `pos` (their ID), or 0.
-UserID someoneWithin(ServerState *serverState, const ServerRoomRec *room, const ServerUserRec *user,
-                     Point pos, uint32_t space) {
-    if (!room->occupants) return 0;
+// The slot of the first other occupant of the room who stands within the
+// personal space of `pos`, or -1.  Kept out of line: the scan over every
+// occupant then has its registers to itself.
+[[gnu::noinline]] int occupantWithin(ServerState *serverState, const ServerRoomRec *room,
+                                     const ServerUserRec *user, Point pos, uint32_t space) {
+    if (!room->occupants) return -1;
     for (int slot = 0; slot < serverState->maxPeoplePerRoom; ++slot) {
         const UserID id = room->occupants[slot];
         if (id == 0 || id == user->user.userID) continue;
         const ServerUserRec *other = GetServerUser(id);
-        if (other && withinDistance(other->user.roomPos, pos, space)) return id;
+        if (other && withinDistance(other->user.roomPos, pos, space)) return slot;
     }
-    return 0;
+    return -1;
 }
 
 }  // namespace
@@ -165,11 +166,15 @@ int moveComingTooFast(ServerState *serverState, MyState *state, Point pos) {
     const LimitValue *zone = getRoomLimitIn(state, state->limits[P_AVATARZONE], room);
     if (!zone) return 0;
     if (!room) return refusedInNoRoom(state, user);
-    const UserID occupant = someoneWithin(serverState, room, user, pos, zone->maximum);
-    const bool told = occupant && (zone->roomsChecked & RC_WARN) &&
+    const int slot = occupantWithin(serverState, room, user, pos, zone->maximum);
+    if (slot < 0) {
+        traceRule(state, user, P_AVATARZONE, zone, room, false, false);
+        return 0;
+    }
+    const bool told = (zone->roomsChecked & RC_WARN) &&
                       warnOnce(user, ud, P_AVATARZONE, "Avatars have some private space here");
-    traceRule(state, user, P_AVATARZONE, zone, room, occupant != 0, told, occupant);
-    return occupant ? 1 : 0;
+    traceRule(state, user, P_AVATARZONE, zone, room, true, told, room->occupants[slot]);
+    return 1;
 }
 
 }  // namespace kestrom
