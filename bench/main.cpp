@@ -1,7 +1,8 @@
 // main.cpp - runs every benchmark, then prints the summary: kestrom against
 // the pass-through module (screening_bench.cpp), the speed goals against the
 // reference kernel with the allocation and time() counts (speed_bench.cpp),
-// the memory per user and the parameter-file load (params_bench.cpp).
+// the memory per user and the parameter-file load (params_bench.cpp), and
+// the decision trace absent and present (speed_bench.cpp).
 //
 // Every figure is a median over the repetitions of this one run.  The usual
 // --benchmark_format=json and --benchmark_out flags work: the figures are
@@ -58,6 +59,7 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
         inner_->Finalize();
         printPassThrough();
         printGoals();
+        printTrace();
         printMemoryAndParameters();
     }
 
@@ -111,6 +113,28 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
             if (f->counter("floor_ns") > 0)
                 std::fprintf(summary_, " %8.1f %7.2f", f->counter("floor_ns"), f->counter("x_floor"));
             std::fprintf(summary_, "\n");
+        }
+    }
+
+    // The decision trace, absent and present, beside the goal's own figures
+    // (trace absent) of the same run.
+    void printTrace() const {
+        bool header = false;
+        for (const SpeedGoal &goal : SPEED_GOALS) {
+            const Figures *t = find(std::string("trace/") + goal.benchmark);
+            const Figures *g = find(std::string("goal/") + goal.benchmark);
+            if (!t) continue;
+            if (!header) {
+                std::fprintf(summary_, "\ndecision trace (median CPU ns per message, absent and present in alternating "
+                                       "blocks of one world):\n");
+                std::fprintf(summary_, "  %-50s %8s %8s %8s %10s %8s %8s\n", "message", "absent", "present", "ratio",
+                             "decisions", "goal ns", "x_kernel");
+                header = true;
+            }
+            std::fprintf(summary_, "  %-50s %8.1f %8.1f %8.3f %10.2f %8.1f %8.2f\n", goal.message,
+                         t->counter("absent_ns"), t->counter("present_ns"), t->counter("x_absent"),
+                         t->counter("decisions/msg"), g ? g->counter("ns/msg") : 0.0,
+                         g ? g->counter("x_kernel") : 0.0);
         }
     }
 

@@ -276,12 +276,65 @@ void memoryPerUser(benchmark::State &state) {
         static_cast<double>(world.server.heap().outstanding() - blocksBefore) / people;
 }
 
+// A host that provides the decision trace: each record goes to the server,
+// which counts it (recording is off, as for every goal).
+void countDecision(const KestromDecision *decision) {
+    if (Server *server = Server::active()) server->traceDecision(decision);
+}
+
+// What the decision trace costs: the goal's traffic through one world, in
+// alternating blocks with the trace absent (the host provides no operation,
+// as for the goals) and present.
+void runTrace(benchmark::State &state, const Scene &scene) {
+    constexpr long BLOCK = 256;
+    World world(sim::linkedModule(), scene);
+    auto *module = static_cast<MyState *>(world.server.pluginData());
+    if (!world.ready() || !module) {
+        state.SkipWithError(world.ready() ? "no module state" : world.error.c_str());
+        return;
+    }
+    std::vector<std::vector<Message>> turns = scene.turns(scene.people);
+    Traffic traffic(world, turns);
+    traffic.warmUp();
+    double absentNs = 0, presentNs = 0;
+    long sent = 0, decisions = 0;
+    for (auto _ : state) {
+        module->traceDecision = nullptr;
+        const double start = threadCpuNanoseconds();
+        for (long i = 0; i < BLOCK; ++i) traffic.sendNext();
+        const double middle = threadCpuNanoseconds();
+        module->traceDecision = countDecision;
+        const long before = world.server.decisionsTraced();
+        for (long i = 0; i < BLOCK; ++i) traffic.sendNext();
+        presentNs += threadCpuNanoseconds() - middle;
+        absentNs += middle - start;
+        decisions += world.server.decisionsTraced() - before;
+        sent += BLOCK;
+    }
+    module->traceDecision = nullptr;
+    const double n = static_cast<double>(sent);
+    state.SetItemsProcessed(2 * sent);
+    state.counters["absent_ns"] = absentNs / n;
+    state.counters["present_ns"] = presentNs / n;
+    state.counters["x_absent"] = absentNs > 0 ? presentNs / absentNs : 0;
+    state.counters["decisions/msg"] = static_cast<double>(decisions) / n;
+}
+
+// The goals whose messages the trace benchmark measures.
+constexpr const char *TRACED_GOALS[] = {"chat_line", "move", "avatar"};
+
 [[maybe_unused]] const bool registered = [] {
     for (size_t i = 0; i < std::size(SPEED_GOALS); ++i)
         benchmark::RegisterBenchmark((std::string("goal/") + SPEED_GOALS[i].benchmark).c_str(), runGoal,
                                      SCENES[i])
             ->Repetitions(5)
             ->ReportAggregatesOnly(true);
+    for (const char *goal : TRACED_GOALS)
+        for (size_t i = 0; i < std::size(SPEED_GOALS); ++i)
+            if (std::string(SPEED_GOALS[i].benchmark) == goal)
+                benchmark::RegisterBenchmark((std::string("trace/") + goal).c_str(), runTrace, SCENES[i])
+                    ->Repetitions(5)
+                    ->ReportAggregatesOnly(true);
     benchmark::RegisterBenchmark("memory/per_user_after_a_chat_line", memoryPerUser)->Iterations(1);
     return true;
 }();

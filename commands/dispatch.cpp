@@ -5,6 +5,7 @@
 
 #include "commands/scan.h"
 #include "core/helpers.h"
+#include "core/trace.h"
 
 #include <cstring>
 
@@ -31,17 +32,26 @@ bool ownsCurrentRoom(const Issuer &is) {
     return isRoomOwner(is.serverState, is.state, is.user, is.room) != 0;
 }
 
+// A decision of dispatch on the row, for the issuer: traced, and whether
+// the row may go on.
+bool decided(const Issuer &is, const CmdTable &row, const char *name, bool refused,
+             int32_t rankNeeded, const ServerUserRec *target = nullptr) {
+    traceCommand(is.state, is.user, name, row.command, rankNeeded, is.rank, refused, target);
+    return !refused;
+}
+
 // The issuer may use the row; otherwise the issuer has been told why not.
+// (Passing is traced where dispatch calls the routine.)
 bool mayUse(const Issuer &is, const CmdTable &row) {
     if (is.rank >= row.rank) return true;
     if (has(row, CF_ROOMOWNER)) {
         if (ownsCurrentRoom(is)) return true;
         UserMessage(is.user, "%s", "Sorry - you are not the owner of this room");
-        return false;
+        return decided(is, row, rule::OWNER, true, row.rank);
     }
     if (has(row, CF_ANYOWNER) && is.user->lastOwnedRoom) return true;
     UserMessage(is.user, "%s", "Sorry - you are not privileged to use that command");
-    return false;
+    return decided(is, row, rule::RANK, true, row.rank);
 }
 
 // The issuer may direct the row at someone else.
@@ -63,23 +73,26 @@ bool findTarget(const Issuer &is, const CmdTable &row, UserID whisperTarget, con
         *target = GetServerUser(whisperTarget);
         if (!*target) {
             UserMessage(is.user, "%s", "Whisper target not found");
-            return false;
+            return decided(is, row, rule::TARGET, true, row.targetRank);
         }
     } else if (has(row, CF_WHISPERONLY)) {
         UserMessage(is.user, "%s%s", row.shortHelp, MUST_BE_WHISPERED);
-        return false;
+        return decided(is, row, rule::TARGET, true, row.targetRank);
     } else if (arg && has(row, CF_TARGETNAME)) {
         *target = GetServerUserByName(arg);
         if (!*target) {
             UserMessage(is.user, "User %s not found", arg);
-            return false;
+            return decided(is, row, rule::TARGET, true, row.targetRank);
         }
     }
-    if (!has(row, CF_ANYTARGET) && is.rank < UserRank(*target)) {
-        char name[NAME_SIZE];
-        getCUserName(name, *target);
-        UserMessage(is.user, "You can't control %s", name);
-        return false;
+    if (!has(row, CF_ANYTARGET)) {
+        const int targetRank = UserRank(*target);
+        if (is.rank < targetRank) {
+            char name[NAME_SIZE];
+            getCUserName(name, *target);
+            UserMessage(is.user, "You can't control %s", name);
+            return decided(is, row, rule::TARGET, true, targetRank, *target);
+        }
     }
     return true;
 }
@@ -114,8 +127,10 @@ int dispatchCommand(const char *line, ServerState *serverState, MyState *state, 
         UserMessage(user, "%s%s", row->shortHelp, suffix);
     if (wantsUsage(*row, arg, targetUser, user)) {
         UserMessage(user, "Usage: %s%s", row->shortHelp, suffix);
+        decided(is, *row, rule::ARGUMENT, true, row->rank, targetUser);
         return 1;
     }
+    decided(is, *row, is.rank >= row->rank ? rule::RANK : rule::OWNER, false, row->rank, targetUser);
     return row->implementation(serverState, state, user, room, targetUser, line + 1, arg);
 }
 

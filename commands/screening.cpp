@@ -5,6 +5,7 @@
 
 #include "commands/scan.h"
 #include "core/helpers.h"
+#include "core/trace.h"
 #include "rooms/rooms.h"
 
 namespace kestrom {
@@ -35,13 +36,16 @@ int goByPhrase(const LimitValue *entry, ServerState *serverState, MyState *state
         mover = GetServerUser(target);
         if (!mover) {
             UserMessage(speaker, "%s", "Whisper target not found");
+            traceRule(state, speaker, P_CHATGOTO, entry, nullptr, true, true, target);
             return 1;
         }
     }
     char moverName[NAME_SIZE];
     getCUserName(moverName, mover);
+    const UserID moved = mover == speaker ? 0 : mover->user.userID;
     if (speakerRank < UserRank(mover)) {
         UserMessage(speaker, "You can't move %s", moverName);
+        traceRule(state, speaker, P_CHATGOTO, entry, nullptr, true, true, moved);
         return 1;
     }
     if (!roomEntryPermitted(serverState, state, dest, mover)) return 0;
@@ -52,6 +56,7 @@ int goByPhrase(const LimitValue *entry, ServerState *serverState, MyState *state
                             speakerName, moverName, dest);
     }
     generateGotoRoom(serverState, state, mover, dest);
+    traceRule(state, speaker, P_CHATGOTO, entry, nullptr, false, false, moved);
     return 1;
 }
 

@@ -9,6 +9,7 @@
 #include "commands/scan.h"
 #include "core/helpers.h"
 #include "core/memory.h"
+#include "core/trace.h"
 #include "limits/limits.h"
 #include "pages/pages.h"
 
@@ -48,24 +49,40 @@ Mimick checkMimick(const char *line, MyState *state, ServerUserRec *user, Server
     if (!rule) return {false, nullptr};
     RoomDat *rd = roomDat(state, room);
     if (!rd) return {false, nullptr};
-    if (std::strlen(line) < rule->maximum) {
+    const size_t length = std::strlen(line);
+    const auto measured = static_cast<int32_t>(length);
+    if (length < rule->maximum) {
         disposeAndClear(rd->lastChat);
         rd->lastUserID = 0;
+        traceMeasured(state, user, P_MIMICK, rule, room, false, false, measured);
         return {false, nullptr};
     }
     const bool repeatsAnother = rd->lastChat && UserRank(user) <= RANK_MEMBER &&
                                 rd->lastUserID != user->user.userID &&
                                 std::strcmp(rd->lastChat, line) == 0;
-    if (!repeatsAnother) return {false, rd};
-    if (rule->roomsChecked & RC_WARN)
-        warnOnce(user, userDat(state, user), P_MIMICK, "Repeating others chat is limited here");
+    if (!repeatsAnother) {
+        traceMeasured(state, user, P_MIMICK, rule, room, false, false, measured);
+        return {false, rd};
+    }
+    const bool told = (rule->roomsChecked & RC_WARN) &&
+                      warnOnce(user, userDat(state, user), P_MIMICK, "Repeating others chat is limited here");
+    traceMeasured(state, user, P_MIMICK, rule, room, true, told, measured, rd->lastUserID);
     return {true, nullptr};
 }
 
 // Refuses a spoof ('@' among the opening symbols); tells the user once.
-int refuseSpoof(ServerUserRec *user, UserDat *ud, const LimitValue *rule) {
-    if (rule->roomsChecked & RC_WARN) warnOnce(user, ud, P_SPOOF, "Spoofing is not permitted here");
+int refuseSpoof(MyState *state, ServerUserRec *user, UserDat *ud, const LimitValue *rule,
+                ServerRoomRec *room) {
+    const bool told =
+        (rule->roomsChecked & RC_WARN) && warnOnce(user, ud, P_SPOOF, "Spoofing is not permitted here");
+    traceRule(state, user, P_SPOOF, rule, room, true, told);
     return 1;
+}
+
+// The prefix scan found no spoof.
+int passSpoof(MyState *state, ServerUserRec *user, const LimitValue *rule, ServerRoomRec *room) {
+    traceRule(state, user, P_SPOOF, rule, room, false, false);
+    return 0;
 }
 
 // Walks the symbols that open the line: '@' is a spoof, '|' and eye-mouth
@@ -78,7 +95,7 @@ int badPrefix(const char *line, ServerState *serverState, MyState *state, Server
     while (isIn(*p, PREFIX_SET)) {
         switch (*p) {
         case '@':
-            return refuseSpoof(user, ud, rule);
+            return refuseSpoof(state, user, ud, rule, room);
         case ')':
             if (p[1] == ' ') {
                 p += 2;
@@ -96,7 +113,7 @@ int badPrefix(const char *line, ServerState *serverState, MyState *state, Server
             break;
         case ':':
         case ';':
-            if (!isIn(p[1], MOUTH_SET)) return 0;
+            if (!isIn(p[1], MOUTH_SET)) return passSpoof(state, user, rule, room);
             if (faceComingTooFast(serverState, state)) return 1;
             p += 2;
             break;
@@ -105,7 +122,7 @@ int badPrefix(const char *line, ServerState *serverState, MyState *state, Server
             break;
         }
     }
-    return 0;
+    return passSpoof(state, user, rule, room);
 }
 
 // The four rate rules that count in the chat history, by
@@ -150,7 +167,10 @@ int refusedByRules(const char *line, ServerState *serverState, MyState *state,
     if (isPrivileged(user)) return 0;
     UserDat *ud = userDat(state, user);
     if (!ud) return 0;
-    if (ud->flags & UF_ROOMGAGGED) return 1;
+    if (ud->flags & UF_ROOMGAGGED) {
+        traceFixed(state, user, rule::ROOMGAG, true);
+        return 1;
+    }
     if (badPrefix(line, serverState, state, user, ud, room)) return 1;
     return chatRateRefuses(line, serverState, state, user, ud, room);
 }

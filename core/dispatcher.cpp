@@ -11,6 +11,7 @@
 #include "core/chat.h"
 #include "core/helpers.h"
 #include "core/memory.h"
+#include "core/trace.h"
 #include "limits/limits.h"
 #include "rooms/rooms.h"
 
@@ -73,8 +74,23 @@ Verdict refuseAndCorrect(const Message &m) {
 }
 
 Verdict swallowIf(int refused) { return refused ? Verdict::Swallow : Verdict::Pass; }
+
 Verdict correctIf(const Message &m, int refused) {
     return refused ? refuseAndCorrect(m) : Verdict::Pass;
+}
+
+// Swallows a message without a sender, or with a body that does not hold
+// its fields (traced as malformed).
+Verdict swallowBadBody(const Message &m) {
+    traceMalformed(m.state, m.user);
+    return Verdict::Swallow;
+}
+
+// The sender has one of the gag flags (traced when so).
+bool gagged(const Message &m, int32_t flag, const char *name, bool tells) {
+    if (!m.userHas(flag)) return false;
+    traceFixed(m.state, m.user, name, true, tells);
+    return true;
 }
 
 // ---------------------------------------------------------------- stage 1
@@ -88,7 +104,7 @@ Verdict screenLine(const Message &m, const char *line, UserID target, const char
 
 // 'talk', 'rmsg', 'gmsg': a NUL-terminated line.
 Verdict screenChat(const Message &m, const char *kind) {
-    if (!m.user || !m.textEndsWithin(0)) return Verdict::Swallow;
+    if (!m.user || !m.textEndsWithin(0)) return swallowBadBody(m);
     return screenLine(m, m.text(0), 0, kind);
 }
 
@@ -99,7 +115,7 @@ Verdict screenRoomMessage(const Message &m) {
 
 // 'whis': the target, then a NUL-terminated line.
 Verdict screenWhisper(const Message &m) {
-    if (!m.user || !m.textEndsWithin(sizeof(UserID))) return Verdict::Swallow;
+    if (!m.user || !m.textEndsWithin(sizeof(UserID))) return swallowBadBody(m);
     return screenLine(m, m.text(sizeof(UserID)), readField<UserID>(m.body), "whisper");
 }
 
@@ -124,16 +140,16 @@ Verdict screenCodedTalk(const Message &m) {
     if (!m.user) return Verdict::Swallow;
     if (m.length <= 1) return Verdict::Pass;
     const auto coded = readField<uint16>(m.body);
-    if (!codedLengthValid(coded)) return Verdict::Swallow;
+    if (!codedLengthValid(coded)) return swallowBadBody(m);
     return screenCoded(m, sizeof(uint16), coded, 0, "xtalk");
 }
 
 // 'xwis': the target, a 16-bit length, then encoded text.
 Verdict screenCodedWhisper(const Message &m) {
     constexpr uint32 textAt = sizeof(UserID) + sizeof(uint16);
-    if (!m.user || m.length < textAt) return Verdict::Swallow;
+    if (!m.user || m.length < textAt) return swallowBadBody(m);
     const auto coded = readField<uint16>(m.body + sizeof(UserID));
-    if (!codedLengthValid(coded) || coded + sizeof(UserID) > m.length) return Verdict::Swallow;
+    if (!codedLengthValid(coded) || coded + sizeof(UserID) > m.length) return swallowBadBody(m);
     return screenCoded(m, textAt, coded, readField<UserID>(m.body), "xwhisper");
 }
 
@@ -177,7 +193,7 @@ bool roomChangeWillHappen(const Message &m, const ServerRoomRec *room, bool modu
 // 'navR': room entry rules, the owner's way home and the operators' way into
 // closed or passworded member rooms.
 Verdict screenRoomChange(const Message &m) {
-    if (!m.user || m.length < sizeof(RoomID)) return Verdict::Swallow;
+    if (!m.user || m.length < sizeof(RoomID)) return swallowBadBody(m);
     const auto dest = readField<RoomID>(m.body);
     if (!roomEntryPermitted(m.ss, m.state, dest, m.user)) {
         sendMsgNavError(toUser(m.user), 1);
@@ -198,7 +214,7 @@ Verdict screenRoomChange(const Message &m) {
 
 // 'uLoc': moves, slides and personal space.
 Verdict screenMove(const Message &m) {
-    if (!m.user || m.length < sizeof(Point)) return Verdict::Swallow;
+    if (!m.user || m.length < sizeof(Point)) return swallowBadBody(m);
     if (moveComingTooFast(m.ss, m.state, readField<Point>(m.body))) return refuseAndCorrect(m);
     return Verdict::Stage2;
 }
@@ -225,11 +241,11 @@ Verdict screenStage1(const Message &m) {
 
 // 'smsg': a page to the operators, under the page and repeated-page rules.
 Verdict screenPage(const Message &m) {
-    if (m.userHas(UF_PAGEGAGGED)) {
+    if (gagged(m, UF_PAGEGAGGED, rule::PAGEGAG, true)) {
         UserMessage(m.user, "%s", "Sorry, you've been pagegagged.");
         return Verdict::Swallow;
     }
-    if (!m.user || !m.textEndsWithin(0)) return Verdict::Swallow;
+    if (!m.user || !m.textEndsWithin(0)) return swallowBadBody(m);
     UserDat *ud = m.ud();
     if (!ud) return Verdict::Pass;
     if (!ud->lastChat) keepText(ud->lastChat, ud->lastChatCapacity, "");
@@ -247,17 +263,18 @@ Verdict screenPage(const Message &m) {
 // 'usrN': the name gag, the name rules and the name-change rate.
 Verdict screenName(const Message &m) {
     if (!m.user) return Verdict::Swallow;
-    if (m.userHas(UF_NAMEGAGGED)) {
+    if (gagged(m, UF_NAMEGAGGED, rule::NAMEGAG, true)) {
         UserMessage(m.user, "%s", "Sorry, you've been namegagged.");
         return refuseAndCorrect(m);
     }
-    if (m.length < 1 || m.length < m.body[0] + 1u) return Verdict::Swallow;
+    if (m.length < 1 || m.length < m.body[0] + 1u) return swallowBadBody(m);
     // A legal name comes out of cleaning unchanged, so a copy is judged and
     // the message itself stays as the client sent it.
     Str31 name = {};
     std::memcpy(name, m.body, m.length < sizeof name ? m.length : sizeof name);
     if (checkName(name, m.ss, m.state, "username")) {
         UserMessage(m.user, "%s", "Sorry that name is illegal");
+        traceFixed(m.state, m.user, rule::ILLEGALNAME, true, true);
         return refuseAndCorrect(m);
     }
     return correctIf(m, nameComingTooFast(m.ss, m.state));
@@ -265,7 +282,7 @@ Verdict screenName(const Message &m) {
 
 // 'regi': the client type, and the logon name cleaned in place.
 Verdict screenLogon(const Message &m) {
-    if (!m.user || m.length < REGI_RECORD_SIZE) return Verdict::Swallow;
+    if (!m.user || m.length < REGI_RECORD_SIZE) return swallowBadBody(m);
     if (UserDat *ud = m.ud())
         ud->clientType =
             static_cast<int32_t>(readField<uint32>(m.body + REGI_OFFSET_AUXFLAGS) & CLIENT_TYPE_MASK);
@@ -275,10 +292,14 @@ Verdict screenLogon(const Message &m) {
 
 // 'usrF' and 'usrC': a face or colour within 0..highest, at the face rate.
 Verdict screenLooks(const Message &m, sint16 highest) {
-    const bool refused = faceComingTooFast(m.ss, m.state) || m.length < sizeof(sint16);
-    if (refused) return refuseAndCorrect(m);
-    const auto value = readField<sint16>(m.body);
-    return correctIf(m, value < 0 || value > highest);
+    if (faceComingTooFast(m.ss, m.state)) return refuseAndCorrect(m);
+    const bool fits = m.length >= sizeof(sint16);
+    const auto value = fits ? readField<sint16>(m.body) : sint16{0};
+    if (!fits || value < 0 || value > highest) {
+        traceMalformed(m.state, m.user);
+        return refuseAndCorrect(m);
+    }
+    return Verdict::Pass;
 }
 
 // The props of an avatar message: count at countAt, entries after it.  False
@@ -301,7 +322,7 @@ bool readAvatar(const Message &m, uint32 countAt, int32_t &nbrProps,
 Verdict screenDescription(const Message &m) {
     int32_t nbrProps = 0;
     AssetSpec props[KESTROM_MAX_WORN_PROPS];
-    if (!m.user || !readAvatar(m, 2 * sizeof(sint16), nbrProps, props)) return Verdict::Swallow;
+    if (!m.user || !readAvatar(m, 2 * sizeof(sint16), nbrProps, props)) return swallowBadBody(m);
     if (avatarComingTooFast(m.ss, m.state, nbrProps, props)) return refuseAndCorrect(m);
     const auto face = readField<sint16>(m.body);
     const auto color = readField<sint16>(m.body + sizeof(sint16));
@@ -313,13 +334,13 @@ Verdict screenDescription(const Message &m) {
 Verdict screenWornProps(const Message &m) {
     int32_t nbrProps = 0;
     AssetSpec props[KESTROM_MAX_WORN_PROPS];
-    if (!m.user || !readAvatar(m, 0, nbrProps, props)) return Verdict::Swallow;
+    if (!m.user || !readAvatar(m, 0, nbrProps, props)) return swallowBadBody(m);
     return correctIf(m, avatarComingTooFast(m.ss, m.state, nbrProps, props));
 }
 
 // 'nPrp': a loose prop dropped: the drop rules, then the same prop too close.
 Verdict screenPropDrop(const Message &m) {
-    if (!m.user || m.length < sizeof(AssetSpec) + sizeof(Point)) return Verdict::Swallow;
+    if (!m.user || m.length < sizeof(AssetSpec) + sizeof(Point)) return swallowBadBody(m);
     if (propsComingTooFast(m.ss, m.state)) return Verdict::Swallow;
     const auto prop = readField<AssetSpec>(m.body);
     const auto pos = readField<Point>(m.body + sizeof(AssetSpec));
@@ -328,27 +349,27 @@ Verdict screenPropDrop(const Message &m) {
 
 // 'mPrp': a loose prop moved.
 Verdict screenPropMove(const Message &m) {
-    if (!m.user || m.length < sizeof(PropMove)) return Verdict::Swallow;
+    if (!m.user || m.length < sizeof(PropMove)) return swallowBadBody(m);
     const PropMove move = {readField<int32_t>(m.body), readField<Point>(m.body + sizeof(int32_t))};
     return swallowIf(isBadPropMove(m.ss, m.state, &move));
 }
 
 // 'dPrp': one loose prop, or all of them (-1), deleted.
 Verdict screenPropDelete(const Message &m) {
-    if (!m.user || m.length < sizeof(int32_t)) return Verdict::Swallow;
+    if (!m.user || m.length < sizeof(int32_t)) return swallowBadBody(m);
     return swallowIf(propDelBlocked(m.ss, m.state, readField<int32_t>(m.body)));
 }
 
 // 'lock', 'unlo' (4-byte body) and 'sSta' (6-byte body): the spot-state rate.
 Verdict screenSpotState(const Message &m, uint32 bodySize) {
-    if (!m.user || m.length < bodySize) return Verdict::Swallow;
+    if (!m.user || m.length < bodySize) return swallowBadBody(m);
     return correctIf(m, spotStateComingTooFast(m.ss, m.state));
 }
 
 // 'rLst' and 'uLst': the list gag; only the room list is refused with a text.
 Verdict screenListRequest(const Message &m, bool tell) {
     if (!m.user) return Verdict::Swallow;
-    if (!m.userHas(UF_LISTGAGGED)) return Verdict::Pass;
+    if (!gagged(m, UF_LISTGAGGED, rule::LISTGAG, tell)) return Verdict::Pass;
     if (tell) UserMessage(m.user, "%s", "Sorry, you've been listgagged.");
     return refuseAndCorrect(m);
 }
@@ -357,7 +378,9 @@ Verdict screenListRequest(const Message &m, bool tell) {
 Verdict screenOperatorRequest(const Message &m) {
     if (!m.user) return Verdict::Pass;
     const bool guest = UserRank(m.user) == RANK_GUEST || m.user->crc == GUEST_REGISTRATION_CRC;
-    return swallowIf(guest && m.state->guestWiz == 0);
+    const bool refused = guest && m.state->guestWiz == 0;
+    if (refused) traceFixed(m.state, m.user, rule::GUESTWIZ, true);
+    return swallowIf(refused);
 }
 
 Verdict screenStage2(const Message &m) {
@@ -401,6 +424,8 @@ extern "C" ClientMsg *handleMessage(ServerState *ss, void *pluginDat, ClientMsg 
                        clientMsgBody(msg), msg->length};
     m.state->inMessage = true; // the rate checks of this message read the clock once
     m.state->messageTimeRead = false;
+    m.state->traceMessageType = msg->eventType;
+    m.state->traceTimerAction = KESTROM_NO_TIMER;
     Verdict verdict = screenStage1(m);
     if (verdict == Verdict::Stage2) verdict = screenStage2(m);
     m.state->inMessage = false;

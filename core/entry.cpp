@@ -4,6 +4,7 @@
 #include "core/helpers.h"
 #include "core/memory.h"
 #include "core/state.h"
+#include "core/trace.h"
 #include "params/params.h"
 #include "rooms/rooms.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 // Built-in default rules: roomsChecked, maximum, decay.
 constexpr LimitValue defaultRule(int32_t roomsChecked, uint32_t maximum, double decay) {
-    return LimitValue{nullptr, nullptr, roomsChecked, maximum, decay, nullptr};
+    return LimitValue{nullptr, nullptr, roomsChecked, maximum, decay, nullptr, 0};
 }
 
 constexpr LimitValue D_ZONE = defaultRule(RC_PUBLIC, 12, 0.0);
@@ -83,6 +84,8 @@ void storeDefaults(MyState *state, PluginID pluginID, int argc, char **argv) {
     state->rTakeDelay = -1;
     state->mroomdiscipline = -1;
     state->lastUserPageRoom = -1;
+    state->traceDecision = boundTraceOperation();
+    state->traceTimerAction = KESTROM_NO_TIMER;
 }
 
 void scheduleArrivalEvents(MyState *state, UserID userID) {

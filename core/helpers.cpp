@@ -127,10 +127,11 @@ int32_t truncatedInt32(double value) {
     return static_cast<int32_t>(value);
 }
 
-void warnOnce(ServerUserRec *user, UserDat *ud, int32_t index, const char *text) {
-    if (!ud || ud->lastWarning == index) return;
+bool warnOnce(ServerUserRec *user, UserDat *ud, int32_t index, const char *text) {
+    if (!ud || ud->lastWarning == index) return false;
     UserMessage(user, "%s", text);
     ud->lastWarning = index;
+    return true;
 }
 
 const char *roomNameText(const ServerRoomRec *room, char (&buf)[NAME_SIZE]) {

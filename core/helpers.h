@@ -73,8 +73,8 @@ ClientMsg *newMessage(uint32 type, uint32 bodyLength, sint32 refNum);
 
 // Sends a rule's warning text, once per kind in a row: only when `index`
 // differs from the user's lastWarning, which it then becomes.  Without a
-// UserDat nothing is sent.
-void warnOnce(ServerUserRec *user, UserDat *ud, int32_t index, const char *text);
+// UserDat nothing is sent.  True when the text was sent.
+bool warnOnce(ServerUserRec *user, UserDat *ud, int32_t index, const char *text);
 
 // The room is closed (host flag) or has a password: the host keeps
 // everyone out of it.

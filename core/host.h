@@ -7,7 +7,8 @@
  *      order and widths.
  *   2. Host operations: C functions that the server exports and the module
  *      calls as undefined symbols, resolved when the server loads it.
- *   3. The nine entry points that the module exports.
+ *   3. The decision trace: one optional operation and its record.
+ *   4. The nine entry points that the module exports.
  *
  * Nothing here may change once a server has been built against it.
  */
@@ -304,6 +305,147 @@ void DecryptCString(const unsigned char *encoded, char *out, sint32 length, sint
 /* Identity: one of the user's two identification keys (which 1 or 0) as text
    of at most KESTROM_WIZKEY_SIZE bytes, NUL included. */
 void SeedToWizKey(ServerUserRec *user, char *out, sint32 which);
+
+/* --------------------------------------------------------- decision trace
+
+   One optional host operation, KestromTraceDecision, receives a record of
+   every decision the module takes: each rate check (passed or refused), each
+   content rule, each refusal of command dispatch, each message swallowed for
+   a malformed body, the sanctions and checks of the timer actions.  The
+   module binds it weakly: a host that does not export it loads and runs the
+   module exactly as one that does (no text, log line, client update,
+   allocation or order of checks differs), and the record is never built.
+
+   The record lives on the module's stack for the call only: copy what you
+   keep.  Texts (rule, command) are static.  `size` is the size of the record
+   as the module was built: a host built against a later host.h reads a
+   field only when it lies within `size`; new fields are only ever added at
+   the end.
+
+   What is traced.  A rule of the parameter file, whenever it applies to the
+   room and is checked: passed or refused.  A decision no parameter makes,
+   when it refuses.  Command dispatch, when it refuses a command line and
+   when it calls the command's routine (outcome passed).  The help requests
+   that help answers are not decisions and are not traced.
+
+   Rule names.  A decision that a parameter makes is named by the parameter
+   ("chat", "mimick", "zone", "avatarzone", "nodupavatars", "clearlooseprops",
+   "godonly", "dupip", "chatgoto", "spoof", and every rate: "page",
+   "reppage", "repchat", "propdrop", "roommsg", "facechange", "avatarchange",
+   "move", "slide", "spotstatechange", "namechange", "newroom", "gpage",
+   "rpage", "roompage"); `parameter` is its index and `line` the
+   parameter-file line of the rule (0: a built-in default).  A chatgoto
+   rule is checked when its phrase is said: passed when the move is made,
+   refused when the speaker may not move the user whispered to.  The others have
+   fixed names and `parameter` -1:
+     roomgag      chat of a user gagged in the room (no text)
+     pagegag      a page of a page-gagged user
+     namegag      a name change of a name-gagged user
+     listgag      a room or user list asked for by a list-gagged user
+     roompin      a move, avatar change or prop drop of a user pinned in the room
+     roompropgag  an avatar change of a user prop-gagged in the room
+     illegalname  a new name that cleaning had to change
+     pagelength   a page typed as chat that is not longer than pagelength
+     guestwiz     a guest's request for operator status while guestwiz is off
+     rnolooseprops, rpropfreeze, rnodupavatars
+                  the member owner's room settings (a drop, a loose-prop move
+                  or deletion, a duplicate avatar where no nodupavatars rule
+                  applies)
+     propfreeze   an operator's freeze of the room's loose props
+     noroom       a prop drop, move or deletion, or a move under an
+                  avatarzone rule, by a user in no room
+     kick         a room change into a room the user is kicked from
+     sanction     the room's pin, gag and prop-gag applied on entry
+                  (`sanctions`: the bits applied; passed when there are none)
+     malformed    a message whose body is too short for its fields, whose
+                  text does not end within it, whose encoded length is out of
+                  bounds, or whose face or colour is out of range
+     rank         command dispatch: the issuer is below the row's rank; passed:
+                  the routine is called for an issuer of the row's rank
+     owner        command dispatch: the issuer is below the rank of a row open
+                  to room owners and owns no room that opens it; passed: the
+                  routine is called for an owner below the row's rank
+     target       command dispatch: whisper target gone, command that must be
+                  whispered, named user not found, target of higher rank
+     argument     command dispatch: argument missing, not allowed, or the
+                  issuer as target where the row forbids it; and a page typed
+                  as chat without a message
+
+   Rate checks (KESTROM_DF_RATE): levelBefore is the bucket's level when it
+   was checked (after draining), levelAfter the level the decision left,
+   units what the activity cost, wait the least whole number of seconds
+   after which one more such activity would pass, the bucket left as it is
+   (KESTROM_NO_WAIT when the rule never drains or its maximum is 0).  A user
+   of rank 2 or more passes a rate check without counting
+   (KESTROM_DF_EXEMPT), as does any user under a maximum of -1
+   (KESTROM_DF_UNLIMITED); rank exemptions taken before a rate check is
+   reached (moves of operators) are not traced.
+
+   Size and count rules (KESTROM_DF_MEASURE): measured against maximum:
+   the characters of the line (mimick), the people in the room
+   (clearlooseprops), the other users on the address (dupip).
+
+   Command dispatch (KESTROM_DF_COMMAND): command is the row's word,
+   rankNeeded the rank the row (or the target) needs and rankHeld the
+   issuer's. */
+
+#define KESTROM_PASSED 0
+#define KESTROM_REFUSED 1
+
+/* KestromDecision.selection: how the rule was chosen for the room. */
+#define KESTROM_SELECT_NONE 0  /* no parameter-file rule: a fixed decision */
+#define KESTROM_SELECT_RANGE 1 /* a room-number range, rangeLow..rangeHigh */
+#define KESTROM_SELECT_KIND 2  /* a room-kind bit, selectionBit: 0x0001 public, 0x0002 private, 0x0004 member, 0x0010 altmember */
+#define KESTROM_SELECT_LIMBO 3 /* no room (the user is in none, or the number names none): any selection */
+#define KESTROM_SELECT_ANY 4   /* a rule without room selection (chatgoto, dupip) */
+
+/* KestromDecision.flags: which groups of fields hold values. */
+#define KESTROM_DF_RATE 0x0001      /* levelBefore, levelAfter, maximum, decay, units, wait */
+#define KESTROM_DF_COMMAND 0x0002   /* command, rankNeeded, rankHeld */
+#define KESTROM_DF_MEASURE 0x0004   /* measured, maximum */
+#define KESTROM_DF_EXEMPT 0x0008    /* a rate check passed by rank, nothing counted */
+#define KESTROM_DF_UNLIMITED 0x0010 /* a rate check under maximum -1, nothing counted */
+
+#define KESTROM_NO_WAIT (-1)
+#define KESTROM_NO_TIMER (-1)
+
+typedef struct KestromDecision {
+    uint32 size;          /* sizeof(KestromDecision) as the module was built */
+    uint32 messageType;   /* four-character code of the message in hand; 0 in a timer action */
+    sint32 timerAction;   /* the timer action in hand (0..6); KESTROM_NO_TIMER in a message */
+    sint32 outcome;       /* KESTROM_PASSED or KESTROM_REFUSED */
+    sint32 told;          /* 1 when this decision sent the user a text */
+    sint32 flags;         /* KESTROM_DF_ bits */
+    const char *rule;     /* parameter name or fixed name (above) */
+    sint32 parameter;     /* parameter index 0..26; -1 for a fixed name */
+    sint32 line;          /* parameter-file line of the rule; 0 built-in default or fixed */
+    ServerUserRec *user;  /* whom the decision concerns (logged off, refused, sanctioned) */
+    ServerUserRec *other; /* the other user involved, when connected: the previous speaker
+                             (mimick), the occupant whose space was entered (avatarzone), the
+                             wearer of the same avatar (nodupavatars), the command's target,
+                             the user moved by a chatgoto phrase, the arriving user (dupip) */
+    UserID otherID;       /* that user's ID, also when no longer connected; 0 for none */
+    RoomID room;          /* the room the rule was chosen for; -1 for none */
+    sint16 selection;     /* KESTROM_SELECT_ */
+    sint32 selectionBit;  /* KESTROM_SELECT_KIND: the room-kind bit */
+    sint32 rangeLow;      /* KESTROM_SELECT_RANGE: the range */
+    sint32 rangeHigh;
+    sint32 levelBefore;   /* rate: level when checked, after draining */
+    sint32 levelAfter;    /* rate: level as the decision left it */
+    uint32 maximum;       /* rate, size and count rules: the rule's maximum */
+    double decay;         /* rate: units that drain per second */
+    sint32 units;         /* rate: what this activity cost */
+    sint32 wait;          /* rate: seconds until one more would pass, or KESTROM_NO_WAIT */
+    sint32 measured;      /* size and count rules: what was measured against maximum */
+    sint32 rankNeeded;    /* command: rank needed */
+    sint32 rankHeld;      /* command: the issuer's rank */
+    const char *command;  /* command: the row's word, without the quote */
+    sint32 sanctions;     /* kick, sanction: the sanction bits (0x01 pin, 0x02 kick, 0x04 gag, 0x08 propgag) */
+} KestromDecision;
+
+/* Optional: a host that wants the trace exports it like the operations
+   above; the module calls it once per decision. */
+void KestromTraceDecision(const KestromDecision *decision);
 
 /* ---------------------------------------------------------- entry points */
 

@@ -49,6 +49,7 @@ struct LimitValue {
     uint32_t maximum;         // allowance, threshold, room or coordinate; ~0u: unlimited
     double decay;             // units regained per second; pinx: vertical coordinate
     char *string;             // chatgoto phrase, dupip pattern, or null
+    int32_t line;             // parameter-file line it came from; 0: a built-in default
 };
 
 constexpr uint32_t LIMIT_UNLIMITED = 0xFFFFFFFFu;
@@ -262,6 +263,11 @@ struct MyState {
     bool inMessage;
     bool messageTimeRead;
     time_t messageTime;
+    // The host's decision trace (core/trace.h), bound once at start: null
+    // when the host does not provide it.  What is in hand, for its records.
+    void (*traceDecision)(const KestromDecision *decision);
+    uint32 traceMessageType;  // the message in hand; 0 in a timer action
+    int32_t traceTimerAction; // the timer action in hand; -1 in a message
 };
 
 // --------------------------------------------------------------- lifecycle

@@ -7,6 +7,7 @@
 #include "core/helpers.h"
 #include "core/memory.h"
 #include "core/state.h"
+#include "core/trace.h"
 #include "limits/limits.h"
 #include "rooms/rooms.h"
 
@@ -137,8 +138,14 @@ void checkDuplicateAddresses(ServerState *ss, MyState *state, ServerUserRec *use
     const int others = sharing - 1;
     if (others <= 0 || highestRank > RANK_MEMBER) return;
     const LimitValue *rule = bestDupipRule(state, user->netAddress.ipAddress);
-    if (!rule || static_cast<uint32_t>(others) <= rule->maximum) return;
+    if (!rule) return;
+    if (static_cast<uint32_t>(others) <= rule->maximum) {
+        traceMeasured(state, user, P_DUPIP, rule, nullptr, false, false, others);
+        return;
+    }
     ScheduleUserKill(last, KILL_WITHTEXT, "Duplicate IP limit exceeded", 0);
+    traceMeasured(state, last, P_DUPIP, rule, nullptr, true, true, others,
+                  last == user ? 0 : user->user.userID);
 }
 
 // --------------------------------------------------------------- actions
@@ -169,6 +176,8 @@ Outcome applySanctions(ServerState *, MyState *state, TimerEvent *, ServerUserRe
     }
     if (sanctions & SANCTION_GAG) flags |= UF_ROOMGAGGED;
     if (ud) ud->flags |= flags;
+    const int32_t applied = sanctions & (SANCTION_PROPGAG | SANCTION_PIN | SANCTION_GAG);
+    if (applied) traceSanctions(state, user, rule::SANCTION, room, applied, true, false);
     return Outcome::Finished;
 }
 
@@ -185,11 +194,16 @@ void checkDuplicateAvatar(ServerState *ss, MyState *state, ServerUserRec *user,
     if (rule && !(rule->roomsChecked & RC_WARN)) return;
     UserDat *ud = userDat(state, user);
     if (ud && ud->lastWarning == P_NODUPAVATARS) return;
-    if (!isThereADuplicateAvatar(ss, state, room, user, user->user.nbrProps, user->user.propSpec))
+    UserID wearer = 0;
+    if (!isThereADuplicateAvatar(ss, state, room, user, user->user.nbrProps, user->user.propSpec,
+                                 &wearer)) {
+        traceDuplicateAvatar(state, user, rule, room, false, false, 0);
         return;
+    }
     UserMessage(user, "%s", "You aren't permitted to wear the same avatar as someone else here");
     stripAvatar(user);
     if (ud) ud->lastWarning = P_NODUPAVATARS;
+    traceDuplicateAvatar(state, user, rule, room, true, true, wearer);
 }
 
 // Action 1: the room's entry checks, then its sanctions.
@@ -200,8 +214,11 @@ Outcome runEntryChecks(ServerState *ss, MyState *state, TimerEvent *event, Serve
         UserMessage(user, "%s",
                     "This is a Take Avatar Room.  To take someone else's avatar, whisper `take.  "
                     "Only wear avatars you are willing to share in this room.");
-    if (roomRule(state, P_GODONLY, room) && UserRank(user) <= RANK_WIZARD)
-        ScheduleUserKill(user, KILL_LOGGEDOFF, nullptr, 0);
+    if (const LimitValue *godonly = roomRule(state, P_GODONLY, room)) {
+        const bool loggedOff = UserRank(user) <= RANK_WIZARD;
+        if (loggedOff) ScheduleUserKill(user, KILL_LOGGEDOFF, nullptr, 0);
+        traceRule(state, user, P_GODONLY, godonly, room, loggedOff, false);
+    }
     checkDuplicateAvatar(ss, state, user, room);
     ServerUserRec *again = GetServerUser(event->userID);
     return again ? applySanctions(ss, state, event, again) : Outcome::Finished;
@@ -288,6 +305,8 @@ extern "C" void handleTimerEvent(ServerState *ss, void *pluginDat, void *timerDa
     auto *state = static_cast<MyState *>(pluginDat);
     auto *event = static_cast<TimerEvent *>(timerDat);
     if (!state || !event) return;
+    state->traceMessageType = 0;
+    state->traceTimerAction = event->action;
     switch (runAction(ss, state, event)) {
     case Outcome::Finished: DisposePtr(event); break;
     case Outcome::Retry: scheduleTimerEvent(state->myPluginID, event, RETRY_DELAY); break;

@@ -4,6 +4,7 @@
 
 #include "commands/scan.h"
 #include "core/state.h"
+#include "core/trace.h"
 
 #include <cstdint>
 
@@ -18,6 +19,12 @@ inline bool withinDistance(Point a, Point b, uint32_t limit) {
 
 // 1, after telling the user, when the room's loose props are frozen for the
 // user: by the member owner (not for the owner) or by an operator.
-int loosePropsFrozen(ServerUserRec *user, ServerRoomRec *room, const RoomDat *rd);
+int loosePropsFrozen(MyState *state, ServerUserRec *user, ServerRoomRec *room, const RoomDat *rd);
+
+// Refuses a loose-prop or move request of a user in no room.
+inline int refusedInNoRoom(MyState *state, ServerUserRec *user) {
+    traceFixed(state, user, rule::NOROOM, true);
+    return 1;
+}
 
 }  // namespace kestrom

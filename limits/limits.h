@@ -16,12 +16,21 @@ LimitValue *getRoomLimit(ServerState *serverState, MyState *state, LimitValue *f
 // The same for a room already in hand (null: the user is in no room).
 LimitValue *getRoomLimitIn(MyState *state, LimitValue *first, ServerRoomRec *room);
 
+// How `rule` was chosen for `room` (null: limbo), into the trace record.
+void describeSelection(const MyState *state, const LimitValue *rule, ServerRoomRec *room,
+                       KestromDecision *d);
+
 // -------------------------------------------------------------- rate check
 
 // 1 to refuse, 0 to allow numActions units of an activity against hist.
 int checkLimit(ServerState *serverState, MyState *state, ActivityHistory *hist,
                const LimitValue *limit, UserDat *ud, int32_t limitNumber, int32_t numActions,
                const char *type);
+
+// The least whole number of seconds after which the bucket, left as it is,
+// has drained below the maximum (the drain's own arithmetic); 0 when it is
+// below already; KESTROM_NO_WAIT when it never gets there.
+int32_t secondsUntilAllowed(const ActivityHistory *hist, const LimitValue *limit);
 
 // A rate rule in use: its parameter, the user's counter it fills, and the
 // plural noun of its warning ("Chat messages are limited here").
@@ -79,8 +88,11 @@ int isBadPropMove(ServerState *serverState, MyState *state, const PropMove *pm);
 LPropRec *findPropInRoom(ServerState *serverState, MyState *state, int32_t propNum);
 int anotherPropAlreadyAt(ServerState *serverState, MyState *state, const LPropRec *roomprop,
                          AssetSpec propSpec, Point loc);
+// `wearer`, when given, receives the ID of the occupant found (0: none, or
+// an avatar of more than nine props).
 int isThereADuplicateAvatar(ServerState *serverState, MyState *state, ServerRoomRec *room,
-                            ServerUserRec *ignoreuser, int32_t nbrProps, const AssetSpec *props);
+                            ServerUserRec *ignoreuser, int32_t nbrProps, const AssetSpec *props,
+                            UserID *wearer = nullptr);
 void copyAndSortProps(const AssetSpec *input, AssetSpec *output, int32_t count);
 
 }  // namespace kestrom

@@ -50,14 +50,16 @@ bool sameIds(const AssetSpec *a, const AssetSpec *b, int32_t count) {
 
 }  // namespace
 
-int loosePropsFrozen(ServerUserRec *user, ServerRoomRec *room, const RoomDat *rd) {
+int loosePropsFrozen(MyState *state, ServerUserRec *user, ServerRoomRec *room, const RoomDat *rd) {
     if (!rd) return 0;
     if ((rd->flags & RF_RPROPFREEZE) && !isMemberOwnerOf(user, room)) {
         UserMessage(user, "%s", "The owner has frozen loose props here");
+        traceFixed(state, user, rule::RPROPFREEZE, true, true);
         return 1;
     }
     if (rd->flags & RF_PROPFREEZE) {
         UserMessage(user, "%s", "Sorry, loose props have been frozen here");
+        traceFixed(state, user, rule::PROPFREEZE, true, true);
         return 1;
     }
     return 0;
@@ -78,7 +80,7 @@ int anotherPropAlreadyAt(ServerState *serverState, MyState *state, const LPropRe
     ServerUserRec *user = serverState->currentUser;
     UserDat *ud = userDat(state, user);
     ServerRoomRec *room = getUserRoom(user);
-    if (!room) return 1;
+    if (!room) return refusedInNoRoom(state, user);
     if (isPrivileged(user)) return 0;
     const LimitValue *zone = getRoomLimitIn(state, state->limits[P_ZONE], room);
     if (!zone) return 0;
@@ -88,17 +90,20 @@ int anotherPropAlreadyAt(ServerState *serverState, MyState *state, const LPropRe
     while (const LPropRec *at = walk.next(prop)) {
         if (at == roomprop || prop.propSpec.id != propSpec.id) continue;
         if (!withinDistance(loc, prop.loc, zone->maximum)) continue;
-        if (zone->roomsChecked & RC_WARN) warnOnce(user, ud, P_ZONE, "Duplicate props are limited here");
+        const bool told = (zone->roomsChecked & RC_WARN) &&
+                          warnOnce(user, ud, P_ZONE, "Duplicate props are limited here");
+        traceRule(state, user, P_ZONE, zone, room, true, told);
         return 1;
     }
+    traceRule(state, user, P_ZONE, zone, room, false, false);
     return 0;
 }
 
 int isBadPropMove(ServerState *serverState, MyState *state, const PropMove *pm) {
     ServerUserRec *user = serverState->currentUser;
     ServerRoomRec *room = getUserRoom(user);
-    if (!room) return 1;
-    if (loosePropsFrozen(user, room, roomDat(state, room))) return 1;
+    if (!room) return refusedInNoRoom(state, user);
+    if (loosePropsFrozen(state, user, room, roomDat(state, room))) return 1;
     const LPropRec *prop = findPropInRoom(serverState, state, pm->propID);
     if (!prop) return 0; // the host deals with an index that names no prop
     LPropRec copy;
@@ -118,7 +123,9 @@ void copyAndSortProps(const AssetSpec *input, AssetSpec *output, int32_t count) 
 }
 
 int isThereADuplicateAvatar(ServerState *serverState, MyState *, ServerRoomRec *room,
-                            ServerUserRec *ignoreuser, int32_t nbrProps, const AssetSpec *props) {
+                            ServerUserRec *ignoreuser, int32_t nbrProps, const AssetSpec *props,
+                            UserID *wearer) {
+    if (wearer) *wearer = 0;
     if (nbrProps < 0 || nbrProps > KESTROM_MAX_WORN_PROPS) return 1;
     if (isPrivileged(serverState->currentUser) || !room->occupants) return 0;
     AssetSpec wanted[KESTROM_MAX_WORN_PROPS];
@@ -132,7 +139,9 @@ int isThereADuplicateAvatar(ServerState *serverState, MyState *, ServerRoomRec *
         if (!other || other->user.nbrProps != nbrProps) continue;
         AssetSpec worn[KESTROM_MAX_WORN_PROPS];
         copyAndSortProps(other->user.propSpec, worn, nbrProps);
-        if (sameIds(wanted, worn, nbrProps)) return 1;
+        if (!sameIds(wanted, worn, nbrProps)) continue;
+        if (wearer) *wearer = id;
+        return 1;
     }
     return 0;
 }

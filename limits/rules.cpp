@@ -1,6 +1,7 @@
 // rules.cpp - choosing the rule of a parameter for a room, and the leaky
 // bucket that every rate rule counts in.
 #include "core/helpers.h"
+#include "core/trace.h"
 #include "limits/limits.h"
 
 #include <algorithm>
@@ -9,11 +10,15 @@
 
 namespace kestrom {
 
-// The room is in one of the rule's room-number ranges.
-static bool rangesSelect(const LimitValue *rule, RoomID roomID) {
+// The first of the rule's room-number ranges that holds the room, or null.
+static const RoomNumbers *selectingRange(const LimitValue *rule, RoomID roomID) {
     for (const RoomNumbers *range = rule->roomNumbers; range; range = range->next)
-        if (roomID >= range->low && roomID <= range->high) return true;
-    return false;
+        if (roomID >= range->low && roomID <= range->high) return range;
+    return nullptr;
+}
+
+static bool rangesSelect(const LimitValue *rule, RoomID roomID) {
+    return selectingRange(rule, roomID) != nullptr;
 }
 
 // The room-kind bit that selects the room: member rooms by their owner's
@@ -42,6 +47,27 @@ LimitValue *getRoomLimitIn(MyState *state, LimitValue *first, ServerRoomRec *roo
     return nullptr;
 }
 
+void describeSelection(const MyState *state, const LimitValue *rule, ServerRoomRec *room,
+                       KestromDecision *d) {
+    d->selection = KESTROM_SELECT_NONE;
+    if (!rule) return;
+    if (!room) {
+        d->selection = KESTROM_SELECT_LIMBO;
+        return;
+    }
+    if (const RoomNumbers *range = selectingRange(rule, room->room.roomID)) {
+        d->selection = KESTROM_SELECT_RANGE;
+        d->rangeLow = range->low;
+        d->rangeHigh = range->high;
+        return;
+    }
+    const int32_t kind = roomKind(state, room);
+    if (rule->roomsChecked & kind) {
+        d->selection = KESTROM_SELECT_KIND;
+        d->selectionBit = kind;
+    }
+}
+
 LimitValue *getRoomLimitForRoom(ServerState *, MyState *state, LimitValue *first, RoomID roomID) {
     if (!first) return nullptr;
     return getRoomLimitIn(state, first, GetRoom(roomID));
@@ -62,18 +88,40 @@ static int32_t drainedLevel(const ActivityHistory *hist, const LimitValue *limit
     return level > 0 ? truncatedInt32(level) : 0;
 }
 
+int32_t secondsUntilAllowed(const ActivityHistory *hist, const LimitValue *limit) {
+    constexpr int64_t LONGEST = INT32_MAX;
+    if (limit->maximum == 0 || !(limit->decay > 0) || !std::isfinite(limit->decay))
+        return KESTROM_NO_WAIT;
+    const auto levelAfter = [&](int64_t seconds) {
+        return static_cast<uint32_t>(drainedLevel(hist, limit, hist->lastTime + seconds));
+    };
+    if (levelAfter(0) < limit->maximum) return 0;
+    if (levelAfter(LONGEST) >= limit->maximum) return KESTROM_NO_WAIT;
+    // The level never rises as time goes on: the first second below the
+    // maximum lies after `low` (not below) and at or before `high` (below).
+    int64_t low = 0, high = LONGEST;
+    while (high - low > 1) {
+        const int64_t mid = low + (high - low) / 2;
+        (levelAfter(mid) < limit->maximum ? high : low) = mid;
+    }
+    return static_cast<int32_t>(high);
+}
+
 // level + units, saturating instead of wrapping.
 static int32_t addUnits(int32_t level, int32_t numActions) {
     const int64_t sum = static_cast<int64_t>(level) + numActions;
     return sum > INT_MAX ? INT_MAX : static_cast<int32_t>(sum);
 }
 
-// Tells the user once per kind in a row that the activity is limited.
-static void warnLimited(ServerState *serverState, UserDat *ud, int32_t limitNumber,
+// Tells the user once per kind in a row that the activity is limited; true
+// when the user was told now.
+static bool warnLimited(ServerState *serverState, UserDat *ud, int32_t limitNumber,
                         const char *type) {
-    if (!ud || ud->lastWarning == limitNumber) return;
-    if (serverState->currentUser) UserMessage(serverState->currentUser, "%s are limited here", type);
+    if (!ud || ud->lastWarning == limitNumber) return false;
+    const bool told = serverState->currentUser != nullptr;
+    if (told) UserMessage(serverState->currentUser, "%s are limited here", type);
     ud->lastWarning = limitNumber;
+    return told;
 }
 
 // The time of the message in hand, read from the clock by its first rate
@@ -90,8 +138,14 @@ static time_t messageTime(MyState *state) {
 int checkLimit(ServerState *serverState, MyState *state, ActivityHistory *hist, const LimitValue *limit,
                UserDat *ud, int32_t limitNumber, int32_t numActions, const char *type) {
     ServerUserRec *user = serverState->currentUser;
-    if (user && UserRank(user) >= RANK_WIZARD) return 0;
-    if (limit->maximum == LIMIT_UNLIMITED) return 0;
+    if (user && UserRank(user) >= RANK_WIZARD) {
+        traceRatePass(serverState, state, limit, limitNumber, KESTROM_DF_EXEMPT);
+        return 0;
+    }
+    if (limit->maximum == LIMIT_UNLIMITED) {
+        traceRatePass(serverState, state, limit, limitNumber, KESTROM_DF_UNLIMITED);
+        return 0;
+    }
 
     const time_t now = messageTime(state);
     const int32_t level = drainedLevel(hist, limit, now);
@@ -99,13 +153,15 @@ int checkLimit(ServerState *serverState, MyState *state, ActivityHistory *hist, 
     hist->lastTime = now;
     if (static_cast<uint32_t>(level) < limit->maximum) {
         hist->numberRecent = addUnits(level, numActions);
+        traceRate(serverState, state, hist, limit, limitNumber, numActions, level, false, false);
         return 0;
     }
 
-    if (limit->roomsChecked & RC_WARN) warnLimited(serverState, ud, limitNumber, type);
+    const bool told = (limit->roomsChecked & RC_WARN) && warnLimited(serverState, ud, limitNumber, type);
     const int32_t refused = addUnits(level, numActions);
     const double cap = static_cast<double>(limit->maximum) + limit->decay;
     hist->numberRecent = refused > cap ? truncatedInt32(cap) : refused;
+    traceRate(serverState, state, hist, limit, limitNumber, numActions, level, true, told);
     return 1;
 }
 

@@ -1,6 +1,7 @@
 // screening.cpp - the activity checks the dispatcher runs on room messages,
 // names, faces, spot states, prop drops and deletions, avatars and moves.
 #include "core/helpers.h"
+#include "core/trace.h"
 #include "limits/common.h"
 #include "limits/limits.h"
 
@@ -34,17 +35,19 @@ int32_t avatarChangeCost(const ServerUserRec *user, int32_t nbrProps, const Asse
     return cost < 1 ? 1 : cost;
 }
 
-// Another occupant of the room stands within the personal space of `pos`.
-bool someoneWithin(ServerState *serverState, const ServerRoomRec *room, const ServerUserRec *user,
-                   Point pos, uint32_t space) {
-    if (!room->occupants) return false;
+// The slot of the first other occupant of the room who stands within the
+// personal space of `pos`, or -1.  Kept out of line: the scan over every
+// occupant then has its registers to itself.
+[[gnu::noinline]] int occupantWithin(ServerState *serverState, const ServerRoomRec *room,
+                                     const ServerUserRec *user, Point pos, uint32_t space) {
+    if (!room->occupants) return -1;
     for (int slot = 0; slot < serverState->maxPeoplePerRoom; ++slot) {
         const UserID id = room->occupants[slot];
         if (id == 0 || id == user->user.userID) continue;
         const ServerUserRec *other = GetServerUser(id);
-        if (other && withinDistance(other->user.roomPos, pos, space)) return true;
+        if (other && withinDistance(other->user.roomPos, pos, space)) return slot;
     }
-    return false;
+    return -1;
 }
 
 }  // namespace
@@ -78,31 +81,39 @@ int propsComingTooFast(ServerState *serverState, MyState *state) {
     ServerUserRec *user = serverState->currentUser;
     UserDat *ud = userDat(state, user);
     ServerRoomRec *room = getUserRoom(user);
-    if (!room) return 1;
+    if (!room) return refusedInNoRoom(state, user);
     if (isPrivileged(user)) return 0;
     const RoomDat *rd = roomDat(state, room);
     if (rd && (rd->flags & RF_RNOLOOSEPROPS) && !isMemberOwnerOf(user, room)) {
         UserMessage(user, "%s", "The owner has limited loose props here");
+        traceFixed(state, user, rule::RNOLOOSEPROPS, true, true);
         return 1;
     }
     if (!ud) return 0;
-    if (ud->flags & UF_ROOMPINNED) return 1;
+    if (ud->flags & UF_ROOMPINNED) {
+        traceFixed(state, user, rule::ROOMPIN, true);
+        return 1;
+    }
     return rateRefuses(serverState, state, ud, room, PROPDROP_RATE);
 }
 
 int propDelBlocked(ServerState *serverState, MyState *state, int32_t propNum) {
     ServerUserRec *user = serverState->currentUser;
     ServerRoomRec *room = getUserRoom(user);
-    if (!room) return 1;
-    if (loosePropsFrozen(user, room, roomDat(state, room))) return 1;
+    if (!room) return refusedInNoRoom(state, user);
+    if (loosePropsFrozen(state, user, room, roomDat(state, room))) return 1;
     if (isPrivileged(user) || propNum != -1) return 0;
 
     const LimitValue *rule = getRoomLimitIn(state, state->limits[P_CLEARLOOSEPROPS], room);
     if (!rule) return 0;
-    if (room->room.nbrPeople <= rule->maximum) return 0;
-    if (user->lastOwnedRoom == room) return 0;
-    if (rule->roomsChecked & RC_WARN)
-        warnOnce(user, userDat(state, user), P_CLEARLOOSEPROPS, "Clearlooseprops is limited here");
+    const int32_t people = room->room.nbrPeople;
+    if (room->room.nbrPeople <= rule->maximum || user->lastOwnedRoom == room) {
+        traceMeasured(state, user, P_CLEARLOOSEPROPS, rule, room, false, false, people);
+        return 0;
+    }
+    const bool told = (rule->roomsChecked & RC_WARN) &&
+                      warnOnce(user, userDat(state, user), P_CLEARLOOSEPROPS, "Clearlooseprops is limited here");
+    traceMeasured(state, user, P_CLEARLOOSEPROPS, rule, room, true, told, people);
     return 1;
 }
 
@@ -111,7 +122,10 @@ int avatarComingTooFast(ServerState *serverState, MyState *state, int32_t nbrPro
     ServerUserRec *user = serverState->currentUser;
     UserDat *ud = userDat(state, user);
     if (!ud || isPrivileged(user)) return 0;
-    if (ud->flags & (UF_ROOMPINNED | UF_ROOMPROPGAGGED)) return 1;
+    if (ud->flags & (UF_ROOMPINNED | UF_ROOMPROPGAGGED)) {
+        traceFixed(state, user, (ud->flags & UF_ROOMPINNED) ? rule::ROOMPIN : rule::ROOMPROPGAG, true);
+        return 1;
+    }
     ServerRoomRec *room = getUserRoom(user);
     if (rateRefuses(serverState, state, ud, room, AVATAR_RATE, avatarChangeCost(user, nbrProps, props)))
         return 1;
@@ -122,17 +136,22 @@ int avatarComingTooFast(ServerState *serverState, MyState *state, int32_t nbrPro
     const bool roomBarsDuplicates =
         rd && (rd->flags & RF_RNODUPAVATARS) && !isMemberOwnerOf(user, room);
     if (!rule && !roomBarsDuplicates) return 0;
-    if (!isThereADuplicateAvatar(serverState, state, room, user, nbrProps, props)) return 0;
-    if (!rule || (rule->roomsChecked & RC_WARN))
-        warnOnce(user, ud, P_NODUPAVATARS,
-                 "You aren't permitted to wear the same avatar as someone else here");
-    return 1;
+    UserID wearer = 0;
+    const bool duplicate = isThereADuplicateAvatar(serverState, state, room, user, nbrProps, props, &wearer);
+    const bool told = duplicate && (!rule || (rule->roomsChecked & RC_WARN)) &&
+                      warnOnce(user, ud, P_NODUPAVATARS,
+                               "You aren't permitted to wear the same avatar as someone else here");
+    traceDuplicateAvatar(state, user, rule, room, duplicate, told, wearer);
+    return duplicate ? 1 : 0;
 }
 
 int moveComingTooFast(ServerState *serverState, MyState *state, Point pos) {
     ServerUserRec *user = serverState->currentUser;
     UserDat *ud = userDat(state, user);
-    if (ud && (ud->flags & UF_ROOMPINNED)) return 1;
+    if (ud && (ud->flags & UF_ROOMPINNED)) {
+        traceFixed(state, user, rule::ROOMPIN, true);
+        return 1;
+    }
     if (!user || UserRank(user) >= RANK_WIZARD) return 0;
 
     ServerRoomRec *room = getUserRoom(user);
@@ -146,10 +165,15 @@ int moveComingTooFast(ServerState *serverState, MyState *state, Point pos) {
 
     const LimitValue *zone = getRoomLimitIn(state, state->limits[P_AVATARZONE], room);
     if (!zone) return 0;
-    if (!room) return 1;
-    if (!someoneWithin(serverState, room, user, pos, zone->maximum)) return 0;
-    if (zone->roomsChecked & RC_WARN)
-        warnOnce(user, ud, P_AVATARZONE, "Avatars have some private space here");
+    if (!room) return refusedInNoRoom(state, user);
+    const int slot = occupantWithin(serverState, room, user, pos, zone->maximum);
+    if (slot < 0) {
+        traceRule(state, user, P_AVATARZONE, zone, room, false, false);
+        return 0;
+    }
+    const bool told = (zone->roomsChecked & RC_WARN) &&
+                      warnOnce(user, ud, P_AVATARZONE, "Avatars have some private space here");
+    traceRule(state, user, P_AVATARZONE, zone, room, true, told, room->occupants[slot]);
     return 1;
 }
 

@@ -4,6 +4,7 @@
 #include "pages/pages.h"
 
 #include "commands/scan.h"
+#include "core/trace.h"
 
 #include <cstring>
 
@@ -19,11 +20,13 @@ int pageIsNotAcceptable(ServerState *serverState, MyState *state, const char *li
     const UserDat *ud = userDat(state, user);
     if (ud && (ud->flags & UF_PAGEGAGGED)) {
         UserMessage(user, "%s", "Sorry, you've been pagegagged.");
+        traceFixed(state, user, rule::PAGEGAG, true, true);
         return 1;
     }
     const char *message = nextWord(line + wordLength(line));
     if (!message) {
         UserMessage(user, "%s", "; Usage: `page <msg>");
+        traceFixed(state, user, rule::ARGUMENT, true, true);
         return 1;
     }
     // Unsigned on both sides: a negative pagelength refuses every page.
@@ -32,6 +35,7 @@ int pageIsNotAcceptable(ServerState *serverState, MyState *state, const char *li
     UserMessage(user, "%s",
                 "Your page was not accepted because there wasn't enough information. Please page "
                 "again with more detailed message.");
+    traceFixed(state, user, rule::PAGELENGTH, true, true);
     return 1;
 }
 

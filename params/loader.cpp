@@ -567,6 +567,7 @@ int buildLimitValue(MyState *state, Config &config, ServerUserRec *user, const c
                     int lineno, const char *line) {
     LimitValue *rule = newZeroed<LimitValue>();
     if (!rule) return outOfMemory(user, "LimitValue");
+    rule->line = lineno;
     const ParameterTable *row = findParameter(lp);
     if (!row) {
         DisposePtr(rule);

@@ -5,6 +5,7 @@
 // newest entry stands first; a full list gives up its oldest entry.
 #include "core/helpers.h"
 #include "core/memory.h"
+#include "core/trace.h"
 #include "limits/limits.h"
 #include "rooms/rooms.h"
 
@@ -114,13 +115,15 @@ int roomEntryPermitted(ServerState *, MyState *state, RoomID dest, ServerUserRec
     if (!user) return 0;
     if (UserRank(user) >= RANK_GOD) return 1;
     ServerRoomRec *room = GetRoom(dest);
-    if (getRoomLimitIn(state, state->limits[P_GODONLY], room)) {
+    if (const LimitValue *godonly = getRoomLimitIn(state, state->limits[P_GODONLY], room)) {
         UserMessage(user, "%s", "Sorry, only owners are permitted in that room");
+        traceRule(state, user, P_GODONLY, godonly, room, true, true);
         return 0;
     }
     if (!room) return 1;
     if (getUserSanctions(state, user, room, nullptr) & SANCTION_KICK) {
         UserMessage(user, "%s", "Sorry - you've been kicked from that room");
+        traceSanctions(state, user, rule::KICK, room, SANCTION_KICK, true, true);
         return 0;
     }
     return 1;

@@ -280,6 +280,88 @@ void Session::expectAllocations(const Directive &d) {
     check(d, want == have, std::to_string(want) + " module blocks outstanding", std::to_string(have));
 }
 
+// ---------------------------------------------------------------- decisions
+
+namespace {
+
+// The directive's own message: the first verdict of the window that the
+// module did not submit.
+const Event *directiveVerdict(const std::vector<Event> &window) {
+    for (const Event &e : window)
+        if (e.kind == EventKind::Verdict && !e.submitted) return &e;
+    return nullptr;
+}
+
+bool matchesKeys(const Decision &d, const std::vector<std::pair<std::string, std::string>> &keys) {
+    for (const auto &[key, value] : keys)
+        if (decisionValue(d, key) != value) return false;
+    return true;
+}
+
+// "refused by chat (...) [level=3 wait=2]": the reason and the values of the
+// keys the check names.
+std::string seen(const Decision &d, const std::vector<std::pair<std::string, std::string>> &keys) {
+    std::string s = reasonText(d);
+    std::string values;
+    for (const auto &kv : keys) values += (values.empty() ? "" : " ") + kv.first + "=" + *decisionValue(d, kv.first);
+    return values.empty() ? s : s + " [" + values + "]";
+}
+
+}  // namespace
+
+// expect-refused-by: RULE refused the directive's message (the refusal that
+// decided it), or refused in a timer action run in the window (sanctions,
+// logoffs).  expect-passed-by: RULE was checked and let the directive's
+// message through, or passed in a timer action of the window.
+void Session::expectDecision(const Directive &d, bool refused) {
+    const std::string &rule = d.words[0];
+    std::vector<std::pair<std::string, std::string>> keys;
+    for (size_t i = 1; i < d.words.size(); ++i) {
+        const std::string &word = d.words[i];
+        auto kv = splitKey(word);
+        if (word.find('=') == std::string::npos) throw ScenarioError("\"" + kv.first + "\" needs a value (KEY=VALUE)");
+        if (!decisionValue(Decision{}, kv.first)) throw ScenarioError("unknown decision key \"" + kv.first + "\"");
+        keys.push_back(kv);
+    }
+    if (!Server::providesTrace()) {
+        ++tally_.unjudged;
+        if (!options_.quiet) out_ << std::setw(5) << d.line << "  " << d.source << "  -> not judged: no decision trace\n";
+        return;
+    }
+    std::string want = (refused ? "a refusal by " : "a pass by ") + rule;
+    for (const auto &[key, value] : keys) want += " " + key + "=" + value;
+
+    std::vector<const Decision *> candidates;
+    const Event *verdict = directiveVerdict(server_.recorder().window());
+    if (verdict) {
+        const auto decisions = server_.decisionsOf(verdict->message);
+        if (!refused) {
+            for (const Decision *x : decisions)
+                if (!x->refused) candidates.push_back(x);
+        } else if (const Decision *why = decidingDecision(decisions, !verdict->passed); why && why->refused) {
+            candidates.push_back(why);
+        }
+    }
+    for (const Event &e : server_.recorder().window())
+        if (e.kind == EventKind::Decision && e.decision && e.decision->message == 0 && e.decision->refused == refused)
+            candidates.push_back(&*e.decision);
+
+    for (const Decision *x : candidates)
+        if (x->rule == rule && matchesKeys(*x, keys)) return check(d, true, want, "");
+    std::string got = verdict ? typeText(verdict->msgType) + (verdict->passed ? " passed" : " swallowed") : "no message";
+    const auto sameRule = std::find_if(candidates.begin(), candidates.end(), [&](const Decision *x) { return x->rule == rule; });
+    if (sameRule != candidates.end())
+        got = seen(**sameRule, keys);
+    else if (!candidates.empty())
+        got += ": " + seen(*candidates.front(), {});
+    else
+        got += refused ? ", no refusal recorded" : ", no pass recorded";
+    check(d, false, want, got);
+}
+
+void Session::expectRefusedBy(const Directive &d) { expectDecision(d, true); }
+void Session::expectPassedBy(const Directive &d) { expectDecision(d, false); }
+
 void Session::expectStarted(const Directive &d) {
     const bool want = parseYesNo(d.words[0], "started");
     check(d, server_.lastStartSucceeded() == want, "started " + yesNo(want),

@@ -34,6 +34,8 @@ std::string Event::describe() const {
         if (!screened) return what + " goes to the server unscreened";
         return "module " + std::string(passed ? "passes " : "swallows ") + what;
     }
+    case EventKind::Decision:
+        return decision ? reasonText(*decision) : detail;
     default:
         return detail;
     }

@@ -6,8 +6,10 @@
 #pragma once
 
 #include "core/host.h"
+#include "sim/decision.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,7 @@ enum class EventKind {
     Alloc,   // an allocation made to fail
     Fault,   // the module misused the host
     Info,    // loading, starting, stopping
+    Decision, // a decision the module traced (core/host.h, KestromTraceDecision)
 };
 
 struct Event {
@@ -41,6 +44,9 @@ struct Event {
     bool passed = false;  // Verdict
     bool submitted = false; // Verdict: a message the module submitted
     bool screened = true;   // Verdict: false when no module looked at it
+    long message = 0;       // Verdict: the server's number for the message screened
+    std::string reason;     // Verdict: the reason line of the decision that decided it, or ""
+    std::optional<sim::Decision> decision; // Decision
 
     // One line of transcript.
     std::string describe() const;

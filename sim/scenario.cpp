@@ -163,7 +163,10 @@ void ScenarioRunner::runConsole(std::istream &in, bool prompt) {
 }
 
 void ScenarioRunner::printSummary() const {
-    out_ << tally_.passed << " passed, " << tally_.failed << " failed\n";
+    out_ << tally_.passed << " passed, " << tally_.failed << " failed";
+    if (tally_.unjudged > 0)
+        out_ << ", " << tally_.unjudged << " not judged (this server has no decision trace)";
+    out_ << '\n';
 }
 
 int ScenarioRunner::exitCode() const {

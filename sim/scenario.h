@@ -47,6 +47,7 @@ struct RunOptions {
     long failAllocFrom = 0; // --fail-alloc-from K: every one from the K-th on
     bool countAllocs = false;
     bool checkLeaks = false; // --check-leaks: module blocks still out after stop are a fault
+    bool stats = false;      // --stats: the decision statistics after each file
 };
 
 // The checks and errors of every file run so far.
@@ -55,6 +56,7 @@ struct Tally {
     long failed = 0;
     long faults = 0; // faults of the module's (leaks included), also counted in failed
     long allocations = 0; // module allocation calls, failed ones included
+    long unjudged = 0;    // decision checks on a server without the decision trace
     bool error = false;
 };
 

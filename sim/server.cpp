@@ -12,6 +12,9 @@
 #include <filesystem>
 #include <fstream>
 
+// Defined by sim/trace_op.cpp in the programs that provide the trace.
+extern "C" void KestromTraceDecision(const KestromDecision *decision) __attribute__((weak));
+
 namespace kestrom::sim {
 
 namespace {
@@ -427,8 +430,13 @@ bool Server::handle(SimUser &sender, ClientMsg *message, size_t available, bool 
                     bool submitted) {
     ClientMsg *result = message;
     const bool screening = screened && running();
-    if (screening)
+    const long seq = ++messageSeq_;
+    if (screening) {
+        const long outer = currentMessage_;
+        currentMessage_ = seq;
         callModule(&sender, [&] { result = entry_.handleMessage(&state_, pluginDat_, message); });
+        currentMessage_ = outer;
+    }
     if (result && result != message) {
         const size_t size = moduleHeap().blockSize(result);
         if (size == 0) {
@@ -446,6 +454,11 @@ bool Server::handle(SimUser &sender, ClientMsg *message, size_t available, bool 
         e.submitted = submitted;
         e.screened = screening;
         e.user = &sender;
+        e.message = seq;
+        if (screening) {
+            stats_.addVerdict(e.msgType, e.passed);
+            if (const Decision *why = decidingDecision(decisionsOf(seq), !e.passed)) e.reason = reasonText(*why);
+        }
         recorder_.record(std::move(e));
     }
     if (result && sender.connected) {
@@ -535,6 +548,94 @@ void Server::scheduleTimer(void *data, sint32 seconds) {
     if (recording())
         note(EventKind::Timer, "timer #" + std::to_string(number) + " set for " + clockText(due, now()) +
                                    " (+" + std::to_string(delay) + "s)");
+}
+
+// ------------------------------------------------------- decision trace
+
+bool Server::providesTrace() { return KestromTraceDecision != nullptr; }
+
+std::vector<const Decision *> Server::decisionsOf(long message) const {
+    std::vector<const Decision *> found;
+    for (const Event &e : recorder_.window())
+        if (e.kind == EventKind::Decision && e.decision && e.decision->message == message)
+            found.push_back(&*e.decision);
+    return found;
+}
+
+const SimUser *Server::anyUser(UserID id) const {
+    if (SimUser *u = user(id)) return u;
+    for (auto it = users_.rbegin(); it != users_.rend(); ++it)
+        if ((*it)->id() == id) return it->get();
+    return nullptr;
+}
+
+void Server::readParameterLines() {
+    if (argStrings_.size() < 2) return;
+    std::ifstream in(argStrings_[1], std::ios::binary);
+    if (!in) return;
+    parameterLines_.clear();
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        parameterLines_.push_back(line);
+    }
+    stats_.setParameterLines(parameterLines_);
+}
+
+namespace {
+
+std::string trimmedLine(const std::string &line) {
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos) return "";
+    const size_t last = line.find_last_not_of(" \t\r\n");
+    return line.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+void Server::traceDecision(const KestromDecision *record) {
+    ++decisionsTraced_;
+    if (!record) return fault("KestromTraceDecision with no record");
+    if (!recording()) return;
+    // Fields beyond the size the module was built with stay zero.
+    KestromDecision k{};
+    std::memcpy(&k, record, std::min<size_t>(record->size, sizeof k));
+    Decision d;
+    d.message = currentMessage_;
+    d.messageType = k.messageType;
+    d.timerAction = k.timerAction;
+    d.refused = k.outcome == KESTROM_REFUSED;
+    d.told = k.told != 0;
+    d.flags = k.flags;
+    d.rule = k.rule ? k.rule : "";
+    d.parameter = k.parameter;
+    d.line = k.line;
+    if (d.line > 0 && static_cast<size_t>(d.line) <= parameterLines_.size())
+        d.lineText = trimmedLine(parameterLines_[static_cast<size_t>(d.line) - 1]);
+    d.user = k.user ? userOf(k.user, "KestromTraceDecision") : nullptr;
+    d.otherID = k.otherID;
+    d.other = k.otherID ? anyUser(k.otherID) : k.other ? userOf(k.other, "KestromTraceDecision") : nullptr;
+    d.room = k.room;
+    d.selection = k.selection;
+    d.selectionBit = k.selectionBit;
+    d.rangeLow = k.rangeLow;
+    d.rangeHigh = k.rangeHigh;
+    d.levelBefore = k.levelBefore;
+    d.levelAfter = k.levelAfter;
+    d.maximum = k.maximum;
+    d.decay = k.decay;
+    d.units = k.units;
+    d.wait = k.wait;
+    d.measured = k.measured;
+    d.rankNeeded = k.rankNeeded;
+    d.rankHeld = k.rankHeld;
+    d.command = k.command ? k.command : "";
+    d.sanctions = k.sanctions;
+    stats_.addDecision(d);
+    Event e;
+    e.kind = EventKind::Decision;
+    e.user = d.user;
+    e.decision = std::move(d);
+    recorder_.record(std::move(e));
 }
 
 // ------------------------------------------------------ host operations
@@ -695,6 +796,10 @@ void Server::log(ServerUserRec *userRec, const char *tag, std::string text) {
     const bool separated = line.empty() || line.back() == ' ' ||
                            (line.size() >= 2 && line.compare(line.size() - 2, 2, ": ") == 0);
     if (!separated) line += ": ";
+    // The listing of the settings in force follows every successful load
+    // of the parameter file, and always holds the guestwiz line: the file
+    // as it is now is the file the module loaded.
+    if (line == "kestrom: " && (text == "guestwiz yes" || text == "guestwiz no")) readParameterLines();
     Event e;
     e.kind = EventKind::Log;
     e.text = line + text;

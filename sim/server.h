@@ -24,6 +24,7 @@
 #pragma once
 
 #include "core/host.h"
+#include "sim/decision.h"
 #include "sim/heap.h"
 #include "sim/messages.h"
 #include "sim/module.h"
@@ -119,6 +120,22 @@ public:
 
     Recorder &recorder() { return recorder_; }
     ModuleHeap &heap() { return moduleHeap(); }
+
+    // ---------------------------------------------------- decision trace
+    // Whether this program provides the module's trace operation
+    // (sim/trace_op.cpp linked in; kestrom-sim-notrace does not).
+    static bool providesTrace();
+    // Statistics of the decisions and verdicts recorded since the server was
+    // made (kept while recording).
+    const DecisionStats &stats() const { return stats_; }
+    // Decisions the module handed over, recorded or not.
+    long decisionsTraced() const { return decisionsTraced_; }
+    // The decisions taken while the message of a Verdict event was screened.
+    std::vector<const Decision *> decisionsOf(long message) const;
+    // The parameter file as the module last loaded it, line by line.
+    const std::vector<std::string> &parameterLines() const { return parameterLines_; }
+    // The module's state (pluginDat), or null; for benchmarks.
+    void *pluginData() const { return pluginDat_; }
 
     // ------------------------------------------------------------ module
     // Loads the module with dlopen; it is dlclosed when the server goes.
@@ -223,6 +240,11 @@ public:
     void fault(const std::string &what);
     long faults() const { return faults_; }
 
+    // One decision of the module's (from KestromTraceDecision).
+    void traceDecision(const KestromDecision *decision);
+    // A user by ID, also one who has left (the latest with that ID).
+    const SimUser *anyUser(UserID id) const;
+
     // A line of the transcript about what the server did.
     void note(EventKind kind, const std::string &detail);
     bool recording() const { return recorder_.enabled(); }
@@ -252,6 +274,7 @@ private:
     bool handle(SimUser &sender, ClientMsg *message, size_t available, bool screened,
                 bool submitted);
     void relink();
+    void readParameterLines();
     void moveUser(SimUser &user, SimRoom &to);
     void removeFromRoom(SimUser &user);
     void noteEntry(SimUser &user, SimRoom &room);
@@ -295,6 +318,12 @@ private:
     std::map<std::pair<time_t, long>, Timer> timers_;
     long timerSeq_ = 0;
     long faults_ = 0;
+
+    DecisionStats stats_;
+    std::vector<std::string> parameterLines_;
+    long decisionsTraced_ = 0;
+    long messageSeq_ = 0;     // messages screened so far
+    long currentMessage_ = 0; // the one being screened, 0 for none
 };
 
 }  // namespace kestrom::sim

@@ -10,6 +10,12 @@
 //                         timers keep their times, those due then run
 //   adddraw ROOM          adds one drawing to a room
 //   help                  lists the verbs (handy at the console)
+//   stats                 prints the decision statistics so far (see --stats)
+//
+// and these checks of the module's decision trace (core/host.h):
+//
+//   expect-refused-by RULE [KEY=VALUE...]
+//   expect-passed-by RULE [KEY=VALUE...]
 //
 // and these keys: `room ... operatorsonly` (room flag 0x0080); `set USER
 // name=NAME owns=ROOM|none`; `expect-state USER rank=R flags=0xHHHH`;
@@ -49,6 +55,7 @@ const VerbInfo Session::verbs[] = {
     {"fail-alloc",         -1,  1,  1, false, &Session::doFailAlloc,     "fail-alloc K|off"},
     {"fail-alloc-from",    -1,  1,  1, false, &Session::doFailAllocFrom, "fail-alloc-from K"},
     {"help",               -1,  0,  0, false, &Session::doHelp,          "help"},
+    {"stats",              -1,  0,  0, false, &Session::doStats,         "stats"},
     {"say",                 1,  1,  1, false, &Session::doSay,           "say USER TEXT"},
     {"whisper",             2,  2,  2, false, &Session::doWhisper,       "whisper USER TARGET TEXT"},
     {"xsay",                1,  1,  1, false, &Session::doXsay,          "xsay USER TEXT"},
@@ -86,6 +93,8 @@ const VerbInfo Session::verbs[] = {
     {"expect-room",        -1,  2, -1, true,  &Session::expectRoom,      "expect-room ROOM KEY=VALUE..."},
     {"expect-allocations", -1,  1,  1, true,  &Session::expectAllocations, "expect-allocations N"},
     {"expect-started",     -1,  1,  1, true,  &Session::expectStarted,   "expect-started yes|no"},
+    {"expect-refused-by",  -1,  1, -1, true,  &Session::expectRefusedBy, "expect-refused-by RULE [KEY=VALUE...]"},
+    {"expect-passed-by",   -1,  1, -1, true,  &Session::expectPassedBy,  "expect-passed-by RULE [KEY=VALUE...]"},
 };
 // clang-format on
 
@@ -126,7 +135,13 @@ void Session::show(const Event &e) {
         out_ << where() << ": expected no fault of the module's, got " << e.detail << '\n';
         return;
     }
-    if (!options_.quiet) out_ << std::string(9 + 2 * static_cast<size_t>(e.depth), ' ') << e.describe() << '\n';
+    if (options_.quiet) return;
+    // A decision is shown as the reason under the message it decided; only
+    // the refusals of timer actions stand on their own.
+    if (e.kind == EventKind::Decision && (!e.decision || e.decision->message != 0 || !e.decision->refused)) return;
+    const std::string indent(9 + 2 * static_cast<size_t>(e.depth), ' ');
+    out_ << indent << e.describe() << '\n';
+    if (!e.reason.empty()) out_ << indent << "  " << e.reason << '\n';
 }
 
 void Session::run(const Directive &d) {
@@ -146,6 +161,7 @@ void Session::finish() {
         server_.stop();
     }
     judgeLeaks();
+    if (options_.stats) printStats();
     tally_.allocations += server_.heap().allocationsMade();
     if (options_.countAllocs)
         out_ << fileName_ << ": " << server_.heap().allocationsMade() << " module allocations\n";
@@ -372,6 +388,14 @@ void Session::doFailAllocFrom(const Directive &d) {
 
 void Session::doHelp(const Directive &) {
     for (const VerbInfo &v : verbs) out_ << "  " << v.usage << '\n';
+}
+
+void Session::doStats(const Directive &) { printStats(); }
+
+void Session::printStats() {
+    out_ << "== decision statistics of " << fileName_ << '\n';
+    if (!Server::providesTrace()) out_ << "  (this server has no decision trace: no rules are counted)\n";
+    server_.stats().print(out_);
 }
 
 // ------------------------------------------------------------- messages

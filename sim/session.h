@@ -66,6 +66,7 @@ private:
     void doFailAlloc(const Directive &d);
     void doFailAllocFrom(const Directive &d);
     void doHelp(const Directive &d);
+    void doStats(const Directive &d);
 
     // ---- messages a user sends (session.cpp)
     void doSay(const Directive &d);
@@ -107,6 +108,10 @@ private:
     void expectRoom(const Directive &d);
     void expectAllocations(const Directive &d);
     void expectStarted(const Directive &d);
+    void expectRefusedBy(const Directive &d);
+    void expectPassedBy(const Directive &d);
+    void expectDecision(const Directive &d, bool refused);
+    void printStats();
     void expectVerdict(const Directive &d, bool passed);
     void expectSaidLine(const Directive &d, bool said);
     void expectLogLine(const Directive &d, bool present);

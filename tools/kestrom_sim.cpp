@@ -1,9 +1,13 @@
 // kestrom_sim.cpp - the simulated chat server's program: plays scenario
 // files against the kestrom module, or reads directives from standard input.
 //
-//   kestrom-sim [--module PATH] [--quiet] [--fail-alloc K | --fail-alloc-from K]
+//   kestrom-sim [--module PATH] [--quiet] [--stats] [--fail-alloc K | --fail-alloc-from K]
 //               [--count-allocs] [--check-leaks] [FILE...]
 //   kestrom-sim --version | --help
+//
+// --stats prints, after each file, the module's decisions per rule and the
+// messages per type (built as kestrom-sim-notrace, the program provides no
+// decision trace and counts no rules).
 //
 // With no file, or the file "-", directives are read from standard input and
 // run as soon as each is read.  The module defaults to kestrom.so beside this
@@ -24,7 +28,7 @@
 namespace {
 
 const char *const theUsage =
-    "usage: kestrom-sim [--module PATH] [--quiet] [--fail-alloc K | --fail-alloc-from K] "
+    "usage: kestrom-sim [--module PATH] [--quiet] [--stats] [--fail-alloc K | --fail-alloc-from K] "
     "[--count-allocs] [--check-leaks] [FILE...]\n";
 
 const char *const theHelp =
@@ -71,6 +75,8 @@ int main(int argc, char **argv) {
             options.modulePath = argv[++i];
         } else if (arg == "--quiet") {
             options.quiet = true;
+        } else if (arg == "--stats") {
+            options.stats = true;
         } else if ((arg == "--fail-alloc" || arg == "--fail-alloc-from") && hasValue) {
             const long k = countArg(argv[++i]);
             if (!k) {
