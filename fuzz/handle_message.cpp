@@ -26,7 +26,8 @@
 //   43     a message whose type is the string's first four bytes
 //   44     the (arg % 8 + 1)-th allocation from now fails
 //   45     the parameter file becomes fileFor(arg) (a file of the table, or
-//          the string itself) and the sender says `kestrom reload
+//          the string itself) and the sender says `kestrom reload; with a
+//          file that cannot load, the configuration in force must not change
 //   46     the module is stopped and started again with fileFor(arg & 0x7F);
 //          with bit 7 every user leaves before the stop and comes back after
 //   47     the clock jumps by CLOCK_JUMPS[arg], back or far ahead; timers keep
@@ -44,6 +45,7 @@
 //          no loose props) and the string as its name; a room that exists
 //          takes those flags and that owner instead
 // After each record the submitted messages and due timers run.
+#include "fuzz/configuration.h"
 #include "fuzz/fuzz_common.h"
 #include "fuzz/parameter_files.h"
 #include "sim/linked_module.h"
@@ -181,8 +183,8 @@ constexpr LoosePropRow LOOSE_PROPS[] = {
 // the loose props of the world.
 constexpr std::array<AssetID, 9> WEARABLE = {1001, 1002, 1280, 2001, 3001, 501, 601, 9, 4001};
 
-// The module's entry points, with handleMessage able to hide the sender of
-// one message: the host then names no current user.
+// The module's entry points, its state watched, and handleMessage able to
+// hide the sender of one message: the host then names no current user.
 bool theSenderIsHidden = false;
 
 ClientMsg *screenMaybeWithoutSender(ServerState *ss, void *pluginDat, ClientMsg *message) {
@@ -196,7 +198,7 @@ ClientMsg *screenMaybeWithoutSender(ServerState *ss, void *pluginDat, ClientMsg 
 }
 
 ModuleEntryPoints worldModule() {
-    ModuleEntryPoints entry = linkedModule();
+    ModuleEntryPoints entry = fuzz::watchedModule();
     entry.handleMessage = &screenMaybeWithoutSender;
     return entry;
 }
@@ -298,6 +300,12 @@ public:
         std::error_code ignored;
         if (!file.present) std::filesystem::remove(path, ignored);
         return path;
+    }
+
+    // fileFor(pick) is a file of the table that cannot load.
+    static bool cannotLoad(uint8_t pick) {
+        const size_t which = pick % (fuzz::NBR_PARAMETER_FILES + 1);
+        return which < fuzz::NBR_PARAMETER_FILES && !fuzz::parameterFiles()[which].loads;
     }
 
     // An action list for user `who` that hides it from user `from`; it
@@ -478,10 +486,14 @@ void worldAction(World &world, int kind, int who, uint8_t arg, const std::string
     case W_FAIL_ALLOC:
         server.heap().failOnly(arg % 8 + 1);
         break;
-    case W_RELOAD:
+    case W_RELOAD: {
+        const std::string before = fuzz::liveConfiguration();
         world.rewriteFile(arg, text);
         if (present) server.send(*sender, msg::talk("`kestrom reload"));
+        if (World::cannotLoad(arg) && fuzz::liveConfiguration() != before)
+            fuzz::finding("a reload that failed changed the configuration in force");
         break;
+    }
     case W_RESTART:
         world.restart(arg & 0x7F, text, arg & 0x80);
         break;
