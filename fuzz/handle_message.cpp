@@ -197,6 +197,13 @@ ClientMsg *screenMaybeWithoutSender(ServerState *ss, void *pluginDat, ClientMsg 
     return result;
 }
 
+// fileFor(pick): a parameter file of the table, or null for the record's
+// string (the pick past the table's end).
+const fuzz::ParameterFile *tableFile(uint8_t pick) {
+    const size_t which = pick % (fuzz::NBR_PARAMETER_FILES + 1);
+    return which < fuzz::NBR_PARAMETER_FILES ? &fuzz::parameterFiles()[which] : nullptr;
+}
+
 ModuleEntryPoints worldModule() {
     ModuleEntryPoints entry = fuzz::watchedModule();
     entry.handleMessage = &screenMaybeWithoutSender;
@@ -293,19 +300,11 @@ public:
     // The parameter file becomes fileFor(pick): a file of the table, or
     // `text` past the table's end.  Returns the file's path.
     std::string rewriteFile(uint8_t pick, const std::string &text) {
-        const size_t which = pick % (fuzz::NBR_PARAMETER_FILES + 1);
-        if (which == fuzz::NBR_PARAMETER_FILES) return server_.writeParameterFile(text);
-        const fuzz::ParameterFile &file = fuzz::parameterFiles()[which];
-        const std::string path = server_.writeParameterFile(file.text);
+        const fuzz::ParameterFile *file = tableFile(pick);
+        const std::string path = server_.writeParameterFile(file ? file->text : text);
         std::error_code ignored;
-        if (!file.present) std::filesystem::remove(path, ignored);
+        if (file && !file->present) std::filesystem::remove(path, ignored);
         return path;
-    }
-
-    // fileFor(pick) is a file of the table that cannot load.
-    static bool cannotLoad(uint8_t pick) {
-        const size_t which = pick % (fuzz::NBR_PARAMETER_FILES + 1);
-        return which < fuzz::NBR_PARAMETER_FILES && !fuzz::parameterFiles()[which].loads;
     }
 
     // An action list for user `who` that hides it from user `from`; it
@@ -323,9 +322,9 @@ private:
     // exactly when the table says it does, unless memory is made to fail.
     void start(uint8_t pick, const std::string &text) {
         const bool started = server_.start({rewriteFile(pick, text)});
-        const size_t which = pick % (fuzz::NBR_PARAMETER_FILES + 1);
-        if (which == fuzz::NBR_PARAMETER_FILES || server_.heap().failing()) return;
-        if (started != fuzz::parameterFiles()[which].loads)
+        const fuzz::ParameterFile *file = tableFile(pick);
+        if (!file || server_.heap().failing()) return;
+        if (started != file->loads)
             fuzz::finding(started ? "a parameter file that cannot load started the module"
                                   : "a parameter file that loads did not start the module");
     }
@@ -490,7 +489,8 @@ void worldAction(World &world, int kind, int who, uint8_t arg, const std::string
         const std::string before = fuzz::liveConfiguration();
         world.rewriteFile(arg, text);
         if (present) server.send(*sender, msg::talk("`kestrom reload"));
-        if (World::cannotLoad(arg) && fuzz::liveConfiguration() != before)
+        const fuzz::ParameterFile *file = tableFile(arg);
+        if (file && !file->loads && fuzz::liveConfiguration() != before)
             fuzz::finding("a reload that failed changed the configuration in force");
         break;
     }
