@@ -5,8 +5,11 @@
 
 fuzz/corpus/handle_message/: one seed per message type and fault (well
 formed, empty, truncated, over-long and negative counts, missing NUL, Pascal
-length past the body), chat lines with every command word, and a few
-conversations.  fuzz/corpus/parameter_file/: examples/kestrom.params and
+length past the body), chat lines with every command word, a few
+conversations, and seeds for every event of the world (each parameter file
+at start, at reload and at restart, clock jumps, memory running out from
+some point on, each message type with no current user, changes of rank,
+flags and host records, rooms made at run time).  fuzz/corpus/parameter_file/: examples/kestrom.params and
 variants of it, one per keyword and per fault.  fuzz/kestrom.dict: type
 codes, command words, parameter-file keywords and parameter names.
 
@@ -27,11 +30,24 @@ RAW_TYPES = ["talk", "rmsg", "gmsg", "whis", "xtlk", "xwis", "navR", "uLoc", "sR
              "lock", "unlo", "sSta", "rLst", "uLst", "susr", "draw", "ping", "bye ", "kill",
              "rOpn", "\0\0\0\0"]
 LINE_KINDS = ["talk", "whisper", "xtalk", "xwhisper", "rmsg", "gmsg", "page", "name"]
-WORLD_KINDS = ["advance", "goto", "leave-or-return", "raw-type", "fail-alloc"]
+WORLD_KINDS = ["advance", "goto", "leave-or-return", "raw-type", "fail-alloc", "reload", "restart",
+               "clock-jump", "fail-from", "no-sender", "rank", "flag", "record", "room"]
+# The parameter files of fuzz/parameter_files.h, in order; one more pick is
+# the record's string.
+FILES = ["example", "strict", "loose", "member-rooms", "broken", "too-long", "missing", "empty"]
+FILE_PICKS = FILES + ["string"]
+EVERYONE_LEAVES = 0x80
 HAL_NAME = "Hal the hidden operator %s %n!!"  # as long as a user name can be
 USERS = ["Gus", "Mia", "Bob", "Wanda", "Otto", "Exa", HAL_NAME, "Pia", "Ned", "Zed"]
 GUS, MIA, BOB, WANDA, OTTO, EXA, HAL, PIA, NED, ZED = range(10)
 ROOM_ARGS = {1: 0, 2: 1, 30: 2, 42: 3, 99: 4, 200: 5, 201: 6, 202: 7}
+ROOM_ARGS.update({300 + k: 9 * k + 8 for k in range(8)})  # rooms made at run time
+# Record changes (arg % 10) and room flags (bits 3-7 of arg).
+RECORD_FIELDS = ["name", "props", "address", "counter", "crc", "owned-room", "position", "face",
+                 "esp-sender", "hides"]
+R_PRIVATE, R_CLOSED, R_MEMBER, R_NOMEMBERS, R_NOLOOSEPROPS = 0x08, 0x10, 0x20, 0x40, 0x80
+# Clock jumps (indexes into CLOCK_JUMPS).
+J_BACK_1S, J_BACK_HOUR, J_BACK_DAY, J_BACK_10Y, J_AHEAD_3D, J_AHEAD_10Y, J_EPOCH, J_2038 = 0, 4, 6, 9, 12, 13, 14, 15
 
 COMMANDS = ["chat", "clean", "dress", "er", "find", "gmsg", "goto", "gotoroom", "gpage", "killx",
             "listgag", "move", "myroom", "naked", "namegag", "newroom", "nolooseprops", "pagegag",
@@ -88,6 +104,14 @@ def line(sender, kind, text, target=0):
 
 def world(sender, kind, arg, text=b""):
     return record(sender, len(RAW_TYPES) + len(LINE_KINDS) + WORLD_KINDS.index(kind), arg, text)
+
+
+def record_change(sender, field, value, text=b""):
+    return world(sender, "record", RECORD_FIELDS.index(field) + 10 * value, text)
+
+
+def header(file="example", strict=False, start_time=0):
+    return bytes([(FILES.index(file) << 3) | (start_time << 1) | int(strict)])
 
 
 def encoded(text):
@@ -318,6 +342,131 @@ def handle_message_seeds():
          + world(HAL, "leave-or-return", 0) + world(0, "advance", 13)
          + world(HAL, "leave-or-return", 0) + world(MIA, "leave-or-return", 0)),
     ]
+    return seeds + world_event_seeds() + corner_seeds()
+
+
+def world_event_seeds():
+    """Seeds for what happens around the messages: other parameter files at
+    start, at reload and at restart, clock jumps, memory running out, messages
+    with no current user, users and rooms changing at run time."""
+    seeds = []
+    string_file = (b"chat 1 0 all warn\nsetrank gmsg guest\nautoannounce 12:00:02 from the string\n"
+                   b"mroomdiscipline 1\nmove 1 0 altmember\n")
+    everyday = (line(GUS, "talk", "hello all") + line(GUS, "talk", "hello all")
+                + line(MIA, "talk", "`rlimit on") + line(MIA, "talk", "`rgag Bob")
+                + raw(BOB, "navR", le("h", 200)) + line(GUS, "talk", "`gmsg hi")
+                + line(WANDA, "talk", "`rwho") + world(0, "advance", 5) + line(BOB, "talk", "in the den"))
+    for file in FILES:
+        seeds.append(("start-" + file, header(file) + everyday))
+    for pick, file in enumerate(FILE_PICKS):
+        text = string_file if file == "string" else b""
+        seeds.append(("reload-" + file, header() + line(MIA, "talk", "`rgag Bob")
+                      + world(OTTO, "reload", pick, text) + everyday))
+        seeds.append(("restart-" + file, header() + world(0, "restart", pick, text) + everyday))
+        seeds.append(("restart-everyone-" + file, header("member-rooms")
+                      + line(MIA, "talk", "`rpin Ned") + world(0, "restart", pick | EVERYONE_LEAVES, text)
+                      + everyday))
+    seeds.append(("story-reload-live", header()
+                  + line(MIA, "talk", "`rgag Bob") + line(MIA, "talk", "`rpin Ned") + line(MIA, "talk", "`rlimit on")
+                  + raw(BOB, "navR", le("h", 200)) + world(0, "advance", 2)
+                  + world(OTTO, "reload", FILE_PICKS.index("member-rooms"))
+                  + line(GUS, "talk", "`rgag Zed") + line(MIA, "talk", "`rkick Bob") + line(BOB, "talk", "`rlimit on")
+                  + world(0, "advance", 6) + world(OTTO, "reload", FILE_PICKS.index("too-long"))
+                  + line(GUS, "talk", "`rgag Zed") + world(0, "advance", 15)
+                  + world(OTTO, "reload", FILE_PICKS.index("loose")) + line(MIA, "talk", "`rgag Bob")
+                  + line(MIA, "talk", "`rlimit off") + world(WANDA, "reload", FILE_PICKS.index("broken"))
+                  + world(OTTO, "reload", FILE_PICKS.index("broken"))
+                  + world(OTTO, "reload", FILE_PICKS.index("missing")) + world(0, "advance", 15)
+                  + world(OTTO, "reload", FILE_PICKS.index("example")) + line(MIA, "talk", "`rbanlist")
+                  + world(0, "advance", 15)))
+    seeds.append(("story-restart", header("member-rooms") + line(MIA, "talk", "`rgag Bob")
+                  + world(0, "restart", FILE_PICKS.index("member-rooms")) + line(BOB, "talk", "still gagged?")
+                  + world(0, "restart", FILE_PICKS.index("too-long")) + line(GUS, "talk", "`gmsg unscreened")
+                  + world(0, "advance", 2) + world(0, "restart", FILE_PICKS.index("missing") | EVERYONE_LEAVES)
+                  + world(0, "restart", FILE_PICKS.index("example") | EVERYONE_LEAVES)
+                  + world(0, "advance", 2) + line(MIA, "talk", "`rgag Bob") + world(0, "advance", 15)))
+    burst = b"".join(line(BOB, "talk", "again and again %d" % i) for i in range(6))
+    seeds.append(("story-clock", header(start_time=1) + burst + world(0, "clock-jump", J_BACK_HOUR) + burst
+                  + world(0, "advance", 2) + world(0, "clock-jump", J_AHEAD_10Y) + world(0, "advance", 2) + burst
+                  + world(MIA, "leave-or-return", 0) + world(0, "clock-jump", J_EPOCH)
+                  + world(BOB, "goto", ROOM_ARGS[200]) + line(BOB, "talk", "`rtake")
+                  + world(0, "clock-jump", J_2038) + world(0, "advance", 9) + line(BOB, "talk", "`rtake")
+                  + world(0, "clock-jump", J_BACK_10Y) + burst + world(0, "clock-jump", J_BACK_DAY)
+                  + world(0, "clock-jump", J_BACK_1S) + raw(GUS, "smsg", b"help me please\0")
+                  + world(0, "clock-jump", J_AHEAD_3D) + world(0, "advance", 15)))
+    for k in (0, 1, 3, 7, 20):
+        seeds.append(("story-fail-from-%d" % k, header("member-rooms") + world(0, "fail-from", k)
+                      + line(GUS, "talk", "hello while memory runs out") + line(MIA, "talk", "`rgag Bob")
+                      + world(OTTO, "reload", FILE_PICKS.index("member-rooms")) + line(PIA, "talk", "`newroom Tight")
+                      + world(ZED, "leave-or-return", 0) + world(ZED, "leave-or-return", 0)
+                      + world(0, "advance", 2) + world(0, "restart", FILE_PICKS.index("example"))
+                      + world(0, "fail-from", 0x80) + world(0, "restart", FILE_PICKS.index("example"))
+                      + world(0, "advance", 2)))
+    for code, bodies in message_cases().items():
+        seeds.append(("no-sender-" + (code.strip("\0") or "zero"),
+                      header() + world(WANDA, "no-sender", RAW_TYPES.index(code), bodies[0])))
+    seeds.append(("no-sender-command", header() + world(OTTO, "no-sender", RAW_TYPES.index("talk"), b"`kestrom reload\0")
+                  + world(GUS, "no-sender", RAW_TYPES.index("whis"), le("I", 3) + b"`rgag Bob\0")))
+    seeds.append(("story-rank", header() + world(GUS, "rank", 3) + line(GUS, "talk", "`kestrom reload")
+                  + line(GUS, "talk", "`gmsg now I rule") + world(OTTO, "rank", 0) + line(OTTO, "talk", "`pagegag Gus")
+                  + world(WANDA, "rank", 1) + line(WANDA, "talk", "`er") + world(MIA, "rank", 0)
+                  + line(MIA, "talk", "`rgag Bob") + world(MIA, "rank", 2) + world(BOB, "goto", ROOM_ARGS[99])
+                  + world(0, "advance", 2) + world(BOB, "rank", 3) + world(BOB, "goto", ROOM_ARGS[99])
+                  + world(0, "advance", 2) + raw(GUS, "susr", b"")))
+    seeds.append(("story-flags", header() + world(GUS, "flag", 0) + raw(GUS, "usrN", pascal(b"Gustav"))
+                  + world(GUS, "flag", 0) + raw(GUS, "usrN", pascal(b"Gustavo")) + world(PIA, "flag", 2)
+                  + line(PIA, "talk", "`naked") + world(HAL, "flag", 3) + line(GUS, "talk", "`find " + HAL_NAME)
+                  + world(EXA, "flag", 0) + world(EXA, "flag", 1) + raw(EXA, "usrF", le("h", 5))
+                  + world(NED, "flag", 4) + line(NED, "talk", "hello")))
+    seeds.append(("story-records", header()
+                  + record_change(BOB, "name", 0, b"Robert") + line(OTTO, "talk", "`find Robert")
+                  + record_change(NED, "props", 9) + world(NED, "goto", ROOM_ARGS[30]) + world(0, "advance", 2)
+                  + record_change(WANDA, "address", 1) + world(WANDA, "leave-or-return", 0)
+                  + world(WANDA, "leave-or-return", 0) + world(0, "advance", 2)
+                  + record_change(BOB, "counter", 1) + world(BOB, "goto", ROOM_ARGS[200])
+                  + line(BOB, "talk", "`rlimit on") + record_change(BOB, "owned-room", 1)
+                  + line(BOB, "talk", "`myroom") + record_change(ZED, "crc", 0) + raw(ZED, "susr", b"")
+                  + record_change(GUS, "position", 5) + raw(GUS, "uLoc", point(100, 100))
+                  + record_change(GUS, "face", 12) + line(GUS, "talk", "`reset")
+                  + record_change(GUS, "esp-sender", 2) + line(GUS, "talk", "`respond hi there")
+                  + record_change(MIA, "hides", 0) + line(GUS, "talk", "`find Mia")
+                  + record_change(MIA, "counter", 4) + world(MIA, "leave-or-return", 0)
+                  + world(0, "advance", 12)))
+    seeds.append(("story-rooms", header()
+                  + world(PIA, "room", R_MEMBER | 0, b"Pia's Parlour") + world(PIA, "goto", ROOM_ARGS[300])
+                  + line(PIA, "talk", "`rlimit on") + line(PIA, "talk", "`rgag Gus")
+                  + raw(GUS, "navR", le("h", 300)) + world(0, "advance", 2) + line(GUS, "talk", "hello?")
+                  + world(0, "room", R_CLOSED | 1) + raw(GUS, "navR", le("h", 301))
+                  + world(BOB, "room", R_MEMBER | R_PRIVATE | 0) + line(BOB, "talk", "`rowner Pia")
+                  + world(0, "room", R_NOMEMBERS | R_NOLOOSEPROPS | 2, b"")
+                  + raw(MIA, "navR", le("h", 302)) + world(WANDA, "goto", ROOM_ARGS[302])
+                  + raw(WANDA, "nPrp", asset(501) + point(10, 10)) + world(0, "room", 7, b"x" * 300)
+                  + world(0, "advance", 2)))
+    return seeds
+
+
+def corner_seeds():
+    """Short conversations for corners the fuzzer is slow to find."""
+    seeds = [
+        ("story-face-too-fast", header(strict=True) + line(GUS, "talk", "`setface 3") + line(GUS, "talk", "`setface 4")
+         + line(GUS, "talk", "`naked") + line(GUS, "talk", "`naked")),
+        ("story-killx-long", header() + line(OTTO, "whisper", "`killx " + "c" * 250, target=NED)),
+        ("story-chatgoto-whisper", header() + line(OTTO, "whisper", "take me to the lobby", target=MIA)
+         + line(GUS, "whisper", "take me to the lobby", target=OTTO) + world(ZED, "leave-or-return", 0)
+         + line(WANDA, "whisper", "costume shop please", target=ZED)),
+        ("story-full-room", header() + world(PIA, "goto", ROOM_ARGS[1]) + world(ZED, "goto", ROOM_ARGS[1])
+         + raw(OTTO, "navR", le("h", 1)) + line(OTTO, "talk", "take me to the lobby")),
+        ("story-frozen-props", header() + line(MIA, "talk", "`rpropfreeze on")
+         + raw(HAL, "mPrp", le("i", 0) + point(60, 60)) + raw(HAL, "dPrp", le("i", 0))
+         + world(OTTO, "goto", ROOM_ARGS[30]) + line(OTTO, "talk", "`propfreeze on")
+         + raw(ZED, "mPrp", le("i", 0) + point(120, 100)) + raw(ZED, "dPrp", le("i", 1))),
+        ("story-mimick-warn", header("member-rooms")
+         + raw(BOB, "navR", le("h", 200)) + world(0, "advance", 2) + line(MIA, "talk", "a line to repeat")
+         + line(BOB, "talk", "a line to repeat") + line(BOB, "talk", "a line to repeat")),
+    ]
+    for k in (1, 2):  # the second allocation is the renaming message
+        seeds.append(("story-namegag-no-memory-%d" % k, header() + world(0, "fail-alloc", k - 1)
+                      + line(WANDA, "whisper", "`namegag Nobody", target=BOB)))
     return seeds
 
 

@@ -4,7 +4,9 @@
 // the rules read are applied, the file is reloaded once more with one of the
 // loader's allocations made to fail (which one follows from the input's
 // bytes), the clock runs a day on (announcements and other timers fall due),
-// and the module stops with no allocation left out.
+// and the module stops with no allocation left out.  Neither reload may
+// change the configuration the start put in force (command ranks aside).
+#include "fuzz/configuration.h"
 #include "fuzz/fuzz_common.h"
 #include "sim/linked_module.h"
 #include "sim/server.h"
@@ -88,9 +90,12 @@ long failingAllocation(const uint8_t *data, size_t size) {
     return static_cast<long>(sum % 48) + 1;
 }
 
-void reload(Server &server) {
+// Otto reloads the file; the configuration must stay `expected`.
+void reload(Server &server, const std::string &expected) {
     if (SimUser *otto = server.user(1); otto && otto->connected) server.send(*otto, msg::talk("`kestrom reload"));
     server.finishDirective();
+    if (fuzz::liveConfiguration(false) != expected)
+        fuzz::finding("reloading the file in force changed the configuration");
 }
 
 }  // namespace
@@ -98,7 +103,7 @@ void reload(Server &server) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string text(reinterpret_cast<const char *>(data), size);
     Server server;
-    server.useModule(linkedModule());
+    server.useModule(fuzz::watchedModule());
     fuzz::traceWhenAsked(server);
     buildRooms(server);
     if (server.startWithParameters(text)) {
@@ -112,10 +117,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
         server.finishDirective();
         everyoneActs(server, 1);
-        reload(server);
+        const std::string loaded = fuzz::liveConfiguration(false);
+        reload(server, loaded);
         everyoneActs(server, 2);
         server.heap().failOnly(failingAllocation(data, size));
-        reload(server);
+        reload(server, loaded);
         server.heap().stopFailing();
         server.advance(2000);
         everyoneActs(server, 3);
