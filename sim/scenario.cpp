@@ -125,27 +125,35 @@ void ScenarioRunner::runFile(const std::string &path) {
             tally_.error = true;
             break;
         }
+        if (session.quitting()) break;
     }
     session.finish();
 }
 
+bool StreamSource::read(std::string &line, bool more) {
+    if (prompt_ && !more) out_ << "kestrom> " << std::flush;
+    return readLine(in_, line);
+}
+
 void ScenarioRunner::runConsole(std::istream &in, bool prompt) {
+    StreamSource source(in, out_, prompt);
+    runConsole(source);
+}
+
+void ScenarioRunner::runConsole(LineSource &source) {
     const std::string name = "-";
     Session session(options_, out_, tally_, name, std::filesystem::current_path());
+    source.attach(&session);
     std::string line;
     int number = 0;
-    auto ask = [&] {
-        if (prompt) out_ << "kestrom> " << std::flush;
-    };
-    ask();
-    while (readLine(in, line)) {
+    while (!session.quitting() && source.read(line, false)) {
         ++number;
         try {
             if (!isSkippable(line)) {
                 Directive d = parseDirective(line, number);
                 if (d.verb == "params")
                     for (;;) {
-                        if (!readLine(in, line)) throw ScenarioError("params block without its end line");
+                        if (!source.read(line, true)) throw ScenarioError("params block without its end line");
                         ++number;
                         if (trimmed(line) == "end") break;
                         d.block.push_back(line);
@@ -154,11 +162,11 @@ void ScenarioRunner::runConsole(std::istream &in, bool prompt) {
             }
         } catch (const ScenarioError &e) {
             out_ << name << ":" << number << ": " << e.what() << '\n';
-            tally_.error = true;
+            if (!source.interactive()) tally_.error = true;
         }
-        ask();
     }
-    if (prompt) out_ << '\n';
+    if (source.interactive() && !session.quitting()) out_ << '\n';
+    source.attach(nullptr);
     session.finish();
 }
 

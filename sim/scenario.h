@@ -48,6 +48,37 @@ struct RunOptions {
     bool countAllocs = false;
     bool checkLeaks = false; // --check-leaks: module blocks still out after stop are a fault
     bool stats = false;      // --stats: the decision statistics after each file
+    std::string paramsFile;  // --params FILE: each file starts as after `params-file FILE`
+};
+
+class Session;
+
+// Where the console's lines come from: standard input as a stream, or the
+// line editor of sim/console/.
+class LineSource {
+public:
+    virtual ~LineSource() = default;
+    // The next line, without its line end; false at the end of input.
+    // `more`: a line inside a params block is wanted.
+    virtual bool read(std::string &line, bool more) = 0;
+    // A person types the lines: a line that cannot run is reported, and the
+    // exit status reflects the checks only.
+    virtual bool interactive() const = 0;
+    // The session the lines go to (for completion), or null once it ends.
+    virtual void attach(const Session *) {}
+};
+
+// Lines from a stream; `prompt`: shows "kestrom> " before each directive.
+class StreamSource : public LineSource {
+public:
+    StreamSource(std::istream &in, std::ostream &out, bool prompt) : in_(in), out_(out), prompt_(prompt) {}
+    bool read(std::string &line, bool more) override;
+    bool interactive() const override { return prompt_; }
+
+private:
+    std::istream &in_;
+    std::ostream &out_;
+    bool prompt_;
 };
 
 // The checks and errors of every file run so far.
@@ -68,6 +99,8 @@ public:
     void runFile(const std::string &path);
     // Runs directives from `in` as they are read (`prompt`: show a prompt).
     void runConsole(std::istream &in, bool prompt);
+    // Runs directives from `source` as they are read.
+    void runConsole(LineSource &source);
     // "N passed, M failed".
     void printSummary() const;
     // 0 all checks held, 1 a check failed, 2 a file could not be run.

@@ -9,8 +9,15 @@
 //   clock-jump SECONDS    the clock jumps by SECONDS (either way) at once;
 //                         timers keep their times, those due then run
 //   adddraw ROOM          adds one drawing to a room
-//   help                  lists the verbs (handy at the console)
+//   help [VERB]           lists the verbs, or tells what one does
 //   stats                 prints the decision statistics so far (see --stats)
+//   who, rooms            print the users, the rooms (sim/inspect.h)
+//   why [USER]            prints the reasons of the last message, or of
+//                         USER's last refused message
+//   quit, exit            end the console (a file: the rest is not run)
+//
+// The verbs that only print open no window: checks after them still look
+// at the window of the directive before.
 //
 // and these checks of the module's decision trace (core/host.h):
 //
@@ -27,6 +34,7 @@
 
 #include "sim/clock.h"
 #include "sim/values.h"
+#include "sim/verb_help.h"
 
 #include <climits>
 #include <cstdint>
@@ -54,8 +62,13 @@ const VerbInfo Session::verbs[] = {
     {"clock-jump",         -1,  1,  1, false, &Session::doClockJump,     "clock-jump SECONDS"},
     {"fail-alloc",         -1,  1,  1, false, &Session::doFailAlloc,     "fail-alloc K|off"},
     {"fail-alloc-from",    -1,  1,  1, false, &Session::doFailAllocFrom, "fail-alloc-from K"},
-    {"help",               -1,  0,  0, false, &Session::doHelp,          "help"},
-    {"stats",              -1,  0,  0, false, &Session::doStats,         "stats"},
+    {"help",               -1,  0,  1, true,  &Session::doHelp,          "help [VERB]"},
+    {"stats",              -1,  0,  0, true,  &Session::doStats,         "stats"},
+    {"who",                -1,  0,  0, true,  &Session::doWho,           "who"},
+    {"rooms",              -1,  0,  0, true,  &Session::doRooms,         "rooms"},
+    {"why",                -1,  0,  1, true,  &Session::doWhy,           "why [USER]"},
+    {"quit",               -1,  0,  0, true,  &Session::doQuit,          "quit"},
+    {"exit",               -1,  0,  0, true,  &Session::doQuit,          "exit"},
     {"say",                 1,  1,  1, false, &Session::doSay,           "say USER TEXT"},
     {"whisper",             2,  2,  2, false, &Session::doWhisper,       "whisper USER TARGET TEXT"},
     {"xsay",                1,  1,  1, false, &Session::doXsay,          "xsay USER TEXT"},
@@ -104,6 +117,18 @@ const VerbInfo *Session::findVerb(std::string_view verb) {
     return nullptr;
 }
 
+std::vector<std::string> Session::verbNames() {
+    std::vector<std::string> names;
+    for (const VerbInfo &v : verbs) names.emplace_back(v.verb);
+    return names;
+}
+
+std::vector<std::string> Session::handles() const {
+    std::vector<std::string> names;
+    for (const auto &[handle, named] : named_) names.push_back(handle);
+    return names;
+}
+
 namespace {
 
 // KEY=VALUE with a value, or a ScenarioError.
@@ -120,6 +145,7 @@ Session::Session(const RunOptions &options, std::ostream &out, Tally &tally, std
     server_.recorder().setListener([this](const Event &e) { show(e); });
     if (options_.failAlloc > 0) server_.heap().failOnly(options_.failAlloc);
     if (options_.failAllocFrom > 0) server_.heap().failFrom(options_.failAllocFrom);
+    if (!options_.paramsFile.empty()) useParameterFile(std::filesystem::absolute(options_.paramsFile));
 }
 
 std::string Session::where() const { return fileName_ + ":" + std::to_string(line_); }
@@ -153,6 +179,7 @@ void Session::run(const Directive &d) {
     echo(d);
     (this->*verb->run)(d);
     server_.finishDirective();
+    why_.collect(server_, d);
 }
 
 void Session::finish() {
@@ -201,8 +228,23 @@ void Session::ensureModule() {
     if (!server_.loadModule(options_.modulePath, error)) throw ScenarioError(error);
 }
 
+// Every user waiting for start has a room to connect to, or nothing starts.
+void Session::checkEntrances() const {
+    for (const std::string &handle : waiting_) {
+        const UserPlan &plan = named_.at(handle).plan;
+        if (!plan.room && !server_.entrance())
+            throw ScenarioError("there is no room yet for " + handle +
+                                " to connect to: declare one first (room 1 Lobby), then start");
+        if (plan.room && !server_.room(*plan.room))
+            throw ScenarioError(handle + " is to connect to room " + std::to_string(*plan.room) +
+                                ", which does not exist: declare it first (room " + std::to_string(*plan.room) +
+                                " NAME), then start");
+    }
+}
+
 void Session::startWith(const std::vector<std::string> &args) {
     if (server_.running()) throw ScenarioError("the module is running: stop it first");
+    checkEntrances();
     ensureModule();
     server_.start(args);
     startGiven_ = true;
@@ -245,8 +287,14 @@ void Session::doParams(const Directive &d) {
 
 void Session::doParamsFile(const Directive &d) {
     const std::filesystem::path path(d.words[0]);
-    paramsPath_ = (path.is_absolute() ? path : baseDir_ / path).string();
+    useParameterFile(path.is_absolute() ? path : baseDir_ / path);
+}
+
+// The module will read `path`; the transcript tells what it holds.
+void Session::useParameterFile(const std::filesystem::path &path) {
+    paramsPath_ = path.string();
     paramsFromFile_ = true;
+    server_.note(EventKind::Info, parameterFileSummary(paramsPath_));
 }
 
 void Session::doRoom(const Directive &d) {
@@ -386,11 +434,50 @@ void Session::doFailAllocFrom(const Directive &d) {
     server_.heap().failFrom(parseNumber(d.words[0], 1, LONG_MAX, "allocation number"));
 }
 
-void Session::doHelp(const Directive &) {
-    for (const VerbInfo &v : verbs) out_ << "  " << v.usage << '\n';
+void Session::print(const std::vector<std::string> &lines) {
+    for (const std::string &line : lines) out_ << "         " << line << '\n';
 }
 
-void Session::doStats(const Directive &) { printStats(); }
+void Session::doHelp(const Directive &d) {
+    echo(d);
+    if (d.words.empty()) {
+        for (const VerbInfo &v : verbs) out_ << "  " << v.usage << '\n';
+        out_ << "  (help VERB tells what one verb does)\n";
+        return;
+    }
+    const VerbInfo *verb = findVerb(d.words[0]);
+    if (!verb) throw ScenarioError("there is no verb \"" + d.words[0] + "\" (help lists them)");
+    const char *meaning = verbMeaning(verb->verb);
+    out_ << "  " << verb->usage << '\n' << "      " << (meaning ? meaning : "(not described)") << '\n';
+}
+
+void Session::doStats(const Directive &d) {
+    echo(d);
+    printStats();
+}
+
+void Session::doWho(const Directive &d) {
+    echo(d);
+    std::vector<UserPlan> waiting;
+    for (const std::string &handle : waiting_) waiting.push_back(named_.at(handle).plan);
+    print(whoLines(server_, waiting));
+}
+
+void Session::doRooms(const Directive &d) {
+    echo(d);
+    print(roomLines(server_));
+}
+
+void Session::doWhy(const Directive &d) {
+    if (!d.words.empty() && !named_.count(d.words[0])) throw ScenarioError("unknown user \"" + d.words[0] + "\"");
+    echo(d);
+    print(d.words.empty() ? why_.lastMessage() : why_.lastRefused(d.words[0]));
+}
+
+void Session::doQuit(const Directive &d) {
+    echo(d);
+    quit_ = true;
+}
 
 void Session::printStats() {
     out_ << "== decision statistics of " << fileName_ << '\n';

@@ -2,6 +2,7 @@
 // simulated server, the users it named, its parameter file, and the verbs.
 #pragma once
 
+#include "sim/inspect.h"
 #include "sim/scenario.h"
 #include "sim/server.h"
 
@@ -20,7 +21,7 @@ struct VerbInfo {
     int textAfter; // words between the verb and TEXT; -1: the verb takes no TEXT
     int minWords;  // words after the verb (TEXT not counted)
     int maxWords;  // -1: any number
-    bool check;    // an expect... directive: looks at the window, opens none
+    bool check;    // looks at the window and opens none: the expect... checks, and the verbs that only print
     void (Session::*run)(const Directive &);
     const char *usage;
 };
@@ -38,6 +39,13 @@ public:
     void run(const Directive &d);
     // Ends the file: a running module is stopped, --count-allocs reported.
     void finish();
+
+    // For the console: the verbs, the handles named so far (connected or
+    // waiting for start), the server, and whether quit or exit was given.
+    static std::vector<std::string> verbNames();
+    std::vector<std::string> handles() const;
+    const Server &server() const { return server_; }
+    bool quitting() const { return quit_; }
 
 private:
     static const VerbInfo verbs[];
@@ -67,6 +75,10 @@ private:
     void doFailAllocFrom(const Directive &d);
     void doHelp(const Directive &d);
     void doStats(const Directive &d);
+    void doWho(const Directive &d);
+    void doRooms(const Directive &d);
+    void doWhy(const Directive &d);
+    void doQuit(const Directive &d);
 
     // ---- messages a user sends (session.cpp)
     void doSay(const Directive &d);
@@ -120,6 +132,9 @@ private:
 
     // ---- helpers
     void echo(const Directive &d);
+    void print(const std::vector<std::string> &lines);
+    void useParameterFile(const std::filesystem::path &path);
+    void checkEntrances() const;
     void show(const Event &e);
     void ensureModule();
     void judgeLeaks();
@@ -145,6 +160,8 @@ private:
     bool startGiven_ = false;
     std::string paramsPath_;
     bool paramsFromFile_ = false;
+    WhyLog why_;
+    bool quit_ = false;
 };
 
 }  // namespace kestrom::sim

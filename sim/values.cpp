@@ -54,6 +54,11 @@ int parseRank(const std::string &word) {
     return static_cast<int>(parseNumber(word, 0, 3, "rank"));
 }
 
+std::string rankText(int rank) {
+    static const char *const words[] = {"guest", "member", "wizard", "god"};
+    return rank >= 0 && rank <= 3 ? words[rank] : std::to_string(rank);
+}
+
 PropWord parseProp(const std::string &word) {
     const size_t colon = word.find(':');
     PropWord p;

@@ -19,6 +19,8 @@ long parseNumber(const std::string &word, long min, long max, const char *what);
 uint32 parseUnsigned(const std::string &word, const char *what);
 // guest, member, wizard (operator), god (owner), or 0..3.
 int parseRank(const std::string &word);
+// The word for a rank: guest, member, wizard, god (or the number).
+std::string rankText(int rank);
 
 // A prop as written: ID or ID:CRC.
 struct PropWord {

@@ -1,8 +1,8 @@
 # Plays one scenario with a server that provides the decision trace
 # (TRACED) and with one that does not (UNTRACED), and fails unless both
 # pass and their transcripts are the same but for what only the trace adds:
-# the reason lines under refused messages and the decision checks (not
-# judged without the trace).  For a scenario without decision checks the
+# the reason lines under refused messages, the decisions `why` lists, and
+# the decision checks (not judged without the trace).  For a scenario without decision checks the
 # --quiet output must be the same too.
 #   cmake -DTRACED=... -DUNTRACED=... -DSCENARIO=... -P compare_hosts.cmake
 foreach(mode full quiet)
@@ -24,6 +24,8 @@ function(strip_trace text out)
   string(REGEX REPLACE "kestrom-sim-[A-Za-z0-9]+/" "kestrom-sim-X/" text "${text}")
   string(REGEX REPLACE "\n +(refused by|passed by|carried out as) [^\n]*" "" text "${text}")
   string(REGEX REPLACE "\n +[0-9]+  expect-(refused|passed)-by [^\n]*" "" text "${text}")
+  string(REGEX REPLACE "\n +(\\(this server has no decision trace\\)|no rule of the module's looked at it)" ""
+         text "${text}")
   string(REGEX REPLACE "\n[0-9]+ passed, [^\n]*\n$" "\n" text "\n${text}")
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()

@@ -2,7 +2,7 @@
 // files against the kestrom module, or reads directives from standard input.
 //
 //   kestrom-sim [--module PATH] [--quiet] [--stats] [--fail-alloc K | --fail-alloc-from K]
-//               [--count-allocs] [--check-leaks] [FILE...]
+//               [--count-allocs] [--check-leaks] [--params FILE] [FILE...]
 //   kestrom-sim --version | --help
 //
 // --stats prints, after each file, the module's decisions per rule and the
@@ -10,13 +10,14 @@
 // decision trace and counts no rules).
 //
 // With no file, or the file "-", directives are read from standard input and
-// run as soon as each is read.  The module defaults to kestrom.so beside this
+// run as soon as each is read: at a terminal, with line editing, history
+// and completion (sim/console/).  --params FILE starts each file, and the
+// console, as after `params-file FILE`.  The module defaults to kestrom.so beside this
 // program.  Exit status: 0 every check held, 1 a check failed, 2 a file could
 // not be run.
 #include "sim/clock.h"
+#include "sim/console/console.h"
 #include "sim/scenario.h"
-
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -29,7 +30,7 @@ namespace {
 
 const char *const theUsage =
     "usage: kestrom-sim [--module PATH] [--quiet] [--stats] [--fail-alloc K | --fail-alloc-from K] "
-    "[--count-allocs] [--check-leaks] [FILE...]\n";
+    "[--count-allocs] [--check-leaks] [--params FILE] [FILE...]\n";
 
 const char *const theHelp =
     "Plays scenario files against the kestrom module in a simulated chat server; with no\n"
@@ -41,9 +42,11 @@ const char *const theHelp =
     "  --fail-alloc-from K   in each file, every module allocation from the K-th on fails\n"
     "  --count-allocs        after each file, its number of module allocations\n"
     "  --check-leaks         a module block still out after stop is a failed check\n"
+    "  --params FILE         start with this parameter file (as params-file FILE)\n"
     "  --version, --help     the version, or this help\n"
     "\n"
-    "Exit status: 0 every check held, 1 a check failed, 2 a file could not be run.\n"
+    "Exit status: 0 every check held, 1 a check failed, 2 a file could not be run\n"
+    "(typed at a terminal, a line that cannot be run is reported and the console goes on).\n"
     "The scenario language is described in sim/README.md.\n";
 
 // kestrom.so in the directory of this program.
@@ -84,6 +87,8 @@ int main(int argc, char **argv) {
                 return 2;
             }
             (arg == "--fail-alloc" ? options.failAlloc : options.failAllocFrom) = k;
+        } else if (arg == "--params" && hasValue) {
+            options.paramsFile = argv[++i];
         } else if (arg == "--count-allocs") {
             options.countAllocs = true;
         } else if (arg == "--check-leaks") {
@@ -107,7 +112,7 @@ int main(int argc, char **argv) {
     if (files.empty()) files.push_back("-");
     for (const std::string &file : files) {
         if (file == "-")
-            runner.runConsole(std::cin, isatty(STDIN_FILENO));
+            kestrom::sim::console::runConsole(runner);
         else
             runner.runFile(file);
     }
