@@ -11,11 +11,19 @@
 //   adddraw ROOM          adds one drawing to a room
 //   help                  lists the verbs (handy at the console)
 //   stats                 prints the decision statistics so far (see --stats)
+//   crowd COUNT PROFILE [rooms=LIST] [rank=R] [rate=PER_MINUTE] [burst=N]
+//         [for=SECONDS] [seed=S] [name=PREFIX]
+//                         connects COUNT users who behave after PROFILE as
+//                         the clock advances (sim/crowd/)
 //
 // and these checks of the module's decision trace (core/host.h):
 //
 //   expect-refused-by RULE [KEY=VALUE...]
 //   expect-passed-by RULE [KEY=VALUE...]
+//
+// and this check of the crowds:
+//
+//   expect-share CROWD refused<=PERCENT | refused>=PERCENT
 //
 // and these keys: `room ... operatorsonly` (room flag 0x0080); `set USER
 // name=NAME owns=ROOM|none`; `expect-state USER rank=R flags=0xHHHH`;
@@ -26,6 +34,7 @@
 #include "sim/session.h"
 
 #include "sim/clock.h"
+#include "sim/observer.h"
 #include "sim/values.h"
 
 #include <climits>
@@ -95,6 +104,8 @@ const VerbInfo Session::verbs[] = {
     {"expect-started",     -1,  1,  1, true,  &Session::expectStarted,   "expect-started yes|no"},
     {"expect-refused-by",  -1,  1, -1, true,  &Session::expectRefusedBy, "expect-refused-by RULE [KEY=VALUE...]"},
     {"expect-passed-by",   -1,  1, -1, true,  &Session::expectPassedBy,  "expect-passed-by RULE [KEY=VALUE...]"},
+    {"crowd",              -1,  2, -1, false, &Session::doCrowd,         "crowd COUNT PROFILE [rooms=LIST] [rank=R] [rate=PER_MINUTE] [burst=N] [for=SECONDS] [seed=S] [name=PREFIX]"},
+    {"expect-share",       -1,  2,  2, true,  &Session::expectShare,     "expect-share CROWD refused<=PERCENT|refused>=PERCENT"},
 };
 // clang-format on
 
@@ -102,6 +113,14 @@ const VerbInfo *Session::findVerb(std::string_view verb) {
     for (const VerbInfo &v : verbs)
         if (verb == v.verb) return &v;
     return nullptr;
+}
+
+bool Session::readsWindow(std::string_view check) {
+    static constexpr const char *RECORD_CHECKS[] = {"expect-state", "expect-room", "expect-allocations",
+                                                    "expect-started", "expect-share"};
+    for (const char *verb : RECORD_CHECKS)
+        if (check == verb) return false;
+    return true;
 }
 
 namespace {
@@ -120,6 +139,10 @@ Session::Session(const RunOptions &options, std::ostream &out, Tally &tally, std
     server_.recorder().setListener([this](const Event &e) { show(e); });
     if (options_.failAlloc > 0) server_.heap().failOnly(options_.failAlloc);
     if (options_.failAllocFrom > 0) server_.heap().failFrom(options_.failAllocFrom);
+    if (!options_.parameterFile.empty()) {
+        paramsPath_ = options_.parameterFile;
+        paramsFromFile_ = true;
+    }
 }
 
 std::string Session::where() const { return fileName_ + ":" + std::to_string(line_); }
@@ -150,6 +173,9 @@ void Session::run(const Directive &d) {
     line_ = d.line;
     if (verb->check) return (this->*verb->run)(d);
     server_.recorder().openWindow();
+    server_.recorder().setKeeping(d.windowChecks != 0);
+    keepCrowdTraffic_ = d.windowChecks > 0;
+    if (crowds_) crowds_->setRecording(options_.verbose, keepCrowdTraffic_);
     echo(d);
     (this->*verb->run)(d);
     server_.finishDirective();
@@ -162,6 +188,7 @@ void Session::finish() {
     }
     judgeLeaks();
     if (options_.stats) printStats();
+    if (options_.observer) options_.observer->finished(server_);
     tally_.allocations += server_.heap().allocationsMade();
     if (options_.countAllocs)
         out_ << fileName_ << ": " << server_.heap().allocationsMade() << " module allocations\n";
@@ -216,7 +243,20 @@ void Session::connectNamed(Named &named) {
     if (!named.user) throw ScenarioError(error);
 }
 
-void Session::send(const Directive &d, Message message) { server_.send(known(d.words[0]), std::move(message)); }
+void Session::send(const Directive &d, Message message) {
+    SimUser &user = known(d.words[0]);
+    const bool sent = user.connected;
+    server_.send(user, std::move(message));
+    if (!options_.observer) return;
+    SentMessage m;
+    m.server = &server_;
+    m.time = server_.now();
+    m.sender = &user;
+    m.sent = sent;
+    m.screening = sent ? &server_.lastSent() : nullptr;
+    m.describe = [&d] { return d.source; };
+    options_.observer->sent(m);
+}
 
 // ------------------------------------------------------------------ world
 
@@ -234,6 +274,8 @@ void Session::doClock(const Directive &d) {
 }
 
 void Session::doParams(const Directive &d) {
+    if (!options_.parameterFile.empty())
+        return server_.note(EventKind::Info, "params block replaced by " + options_.parameterFile);
     if (paramsFromFile_ && server_.running())
         throw ScenarioError("the running module reads " + paramsPath_ + " (params-file): a params block would not reach it");
     std::string text;
@@ -244,6 +286,8 @@ void Session::doParams(const Directive &d) {
 }
 
 void Session::doParamsFile(const Directive &d) {
+    if (!options_.parameterFile.empty())
+        return server_.note(EventKind::Info, "params-file replaced by " + options_.parameterFile);
     const std::filesystem::path path(d.words[0]);
     paramsPath_ = (path.is_absolute() ? path : baseDir_ / path).string();
     paramsFromFile_ = true;
@@ -369,6 +413,7 @@ void Session::doAdvance(const Directive &d) {
     const long seconds = parseNumber(d.words[0], 0, 100L * 365 * 86400, "seconds");
     server_.advance(seconds);
     server_.note(EventKind::Info, "the clock reads " + clockText(server_.now(), server_.now()));
+    if (crowds_) noteCrowdSummaries();
 }
 
 void Session::doClockJump(const Directive &d) {

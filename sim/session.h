@@ -2,6 +2,7 @@
 // simulated server, the users it named, its parameter file, and the verbs.
 #pragma once
 
+#include "sim/crowd/crowd.h"
 #include "sim/scenario.h"
 #include "sim/server.h"
 
@@ -33,6 +34,9 @@ public:
     Session &operator=(const Session &) = delete;
 
     static const VerbInfo *findVerb(std::string_view verb);
+    // Whether a check looks at the window (rather than at the server's
+    // records or the crowds' counts).
+    static bool readsWindow(std::string_view check);
 
     // Runs one directive.  Throws ScenarioError when it cannot be run.
     void run(const Directive &d);
@@ -118,6 +122,12 @@ private:
     // Counts a check and reports it.
     void check(const Directive &d, bool ok, const std::string &expected, const std::string &got);
 
+    // ---- crowds (sim/crowd/verbs.cpp)
+    void doCrowd(const Directive &d);
+    void expectShare(const Directive &d);
+    crowd::CrowdEngine &crowds();
+    void noteCrowdSummaries();
+
     // ---- helpers
     void echo(const Directive &d);
     void show(const Event &e);
@@ -145,6 +155,8 @@ private:
     bool startGiven_ = false;
     std::string paramsPath_;
     bool paramsFromFile_ = false;
+    std::unique_ptr<crowd::CrowdEngine> crowds_; // made by the first crowd
+    bool keepCrowdTraffic_ = false;              // a check will read the window
 };
 
 }  // namespace kestrom::sim
