@@ -568,7 +568,9 @@ void Server::scheduleTimer(void *data, sint32 seconds) {
     const sint32 delay = std::max<sint32>(seconds, 0);
     const time_t due = now() + delay;
     const long number = ++timerSeq_;
-    timers_.emplace(std::make_pair(due, number), Timer{data, now(), recordMode()});
+    // A timer set by crowd traffic runs as quietly as the traffic; any other
+    // as the directive running then records.
+    timers_.emplace(std::make_pair(due, number), Timer{data, now(), countingQuietly_ ? recordMode() : RecordMode{}});
     if (recording())
         note(EventKind::Timer, "timer #" + std::to_string(number) + " set for " + clockText(due, now()) +
                                    " (+" + std::to_string(delay) + "s)");

@@ -302,7 +302,7 @@ private:
     struct Timer {
         void *data;
         time_t setAt;
-        RecordMode mode; // as it was set: it runs recorded as its setter was
+        RecordMode mode; // set by crowd traffic: it runs as quietly
     };
     struct Submitted {
         ClientMsg *message;

@@ -168,28 +168,34 @@ void playOnce(const RunOptions &base, const std::string &params, const std::stri
 }
 
 std::string percentText(double share) {
+    if (share > 0 && share < 0.05) return "<0.1%";
     char text[32];
     std::snprintf(text, sizeof text, "%.1f%%", share);
     return text;
 }
 
-// "by chat line 4", or "by chat line 4 (3.0%), mimick line 9 (0.2%)".
-std::string byRules(const Share &s) {
+// "chat line 4", or "chat line 4 3.0%, mimick line 9 0.2%".
+std::string rulesText(const Share &s) {
     std::vector<std::pair<std::string, long>> rules(s.refusedBy.begin(), s.refusedBy.end());
     std::stable_sort(rules.begin(), rules.end(), [](const auto &a, const auto &b) { return a.second > b.second; });
-    if (rules.size() == 1) return "by " + rules.front().first;
+    if (rules.size() == 1) return rules.front().first;
     std::string text;
     for (const auto &[rule, n] : rules)
-        text += (text.empty() ? "by " : ", ") + rule + " (" +
-                percentText(100.0 * static_cast<double>(n) / static_cast<double>(s.sent)) + ")";
+        text += (text.empty() ? "" : ", ") + rule + " " +
+                percentText(100.0 * static_cast<double>(n) / static_cast<double>(s.sent));
     return text;
 }
 
+// "flooders (4): 20.1% (chat line 9) -> 66.2% refused, by chat line 10".
 std::string shareLine(const std::string &label, const Share &before, const Share &after) {
-    std::string line = "  " + label + ": " + percentText(before.percent()) + " -> " + percentText(after.percent()) +
-                       " refused";
-    if (after.refused) line += ", " + byRules(after);
-    if (before.refused && (!after.refused || byRules(before) != byRules(after))) line += " (was " + byRules(before) + ")";
+    if (before.sent == after.sent && before.refused == after.refused && before.unsent == after.unsent &&
+        rulesText(before) == rulesText(after))
+        return "  " + label + ": " + percentText(after.percent()) + " refused under both" +
+               (after.refused ? ", by " + rulesText(after) : "") + '\n';
+    std::string line = "  " + label + ": " + percentText(before.percent());
+    if (before.refused) line += " (" + rulesText(before) + ")";
+    line += " -> " + percentText(after.percent()) + " refused";
+    if (after.refused) line += ", by " + rulesText(after);
     if (before.unsent != after.unsent)
         line += "; not sent " + std::to_string(before.unsent) + " -> " + std::to_string(after.unsent);
     return line + '\n';

@@ -13,8 +13,6 @@ namespace kestrom::sim::crowd {
 
 namespace {
 
-// Between the messages of one burst.
-constexpr long long BURST_GAP_MS = 400;
 // Members stand on a grid of this many columns and rows, this far apart.
 constexpr int GRID_COLUMNS = 12, GRID_ROWS = 9, GRID_STEP = 40, GRID_MARGIN = 30;
 constexpr int MAX_MEMBERS = 100000;
@@ -204,7 +202,7 @@ void CrowdEngine::runAt(long long ms) {
     if (crowd.endMs_ >= 0 && ms >= crowd.endMs_) return; // its traffic is over: no next turn
     act(crowd, crowd.members_[static_cast<size_t>(slot.member)], ms);
     if (crowd.members_[static_cast<size_t>(slot.member)].pending > 0)
-        schedule(ms + BURST_GAP_MS, slot.crowd, slot.member);
+        schedule(ms + crowd.profile_->gapMs, slot.crowd, slot.member);
     else
         schedule(ms + 1 + static_cast<long long>(crowd.rng_.exponential(60000.0 / crowd.rate_)), slot.crowd, slot.member);
 }

@@ -126,20 +126,20 @@ void keepASpot(Member &m, Rng &) { m.spot = m.pos; }
 
 // clang-format off
 constexpr Profile PROFILES[] = {
-    // name        plural        sends        rate  burst  routine    prepare
-    {"chatter",  "chatters",  "talk",       2.0,  1, chatter,  nullptr},
-    {"flooder",  "flooders",  "talk",       1.0,  6, chatter,  nullptr},
-    {"repeater", "repeaters", "talk",       3.0,  2, repeater, keepALine},
-    {"mimic",    "mimics",    "talk",       3.0,  1, mimic,    nullptr},
-    {"spoofer",  "spoofers",  "talk",       2.0,  1, spoofer,  nullptr},
-    {"pager",    "pagers",    "smsg",       1.0,  1, pager,    nullptr},
-    {"mover",    "movers",    "uLoc",       6.0,  1, mover,    nullptr},
-    {"slider",   "sliders",   "uLoc",      10.0,  4, slider,   nullptr},
-    {"dresser",  "dressers",  "usrP",       2.0,  1, dresser,  nullptr},
-    {"facer",    "facers",    "usrF usrC",  4.0,  1, facer,    nullptr},
-    {"dropper",  "droppers",  "nPrp",       2.0,  3, dropper,  keepASpot},
-    {"hopper",   "hoppers",   "navR",       1.0,  1, hopper,   nullptr},
-    {"namer",    "namers",    "usrN",       1.0,  1, namer,    nullptr},
+    // name        plural        sends        rate burst gap ms  routine   prepare
+    {"chatter",  "chatters",  "talk",       2.0,  1, 1000, chatter,  nullptr},
+    {"flooder",  "flooders",  "talk",       1.0, 10,  250, chatter,  nullptr},
+    {"repeater", "repeaters", "talk",       3.0,  2, 1500, repeater, keepALine},
+    {"mimic",    "mimics",    "talk",       3.0,  1, 1000, mimic,    nullptr},
+    {"spoofer",  "spoofers",  "talk",       2.0,  1, 1000, spoofer,  nullptr},
+    {"pager",    "pagers",    "smsg",       1.0,  1, 1000, pager,    nullptr},
+    {"mover",    "movers",    "uLoc",       6.0,  1, 1000, mover,    nullptr},
+    {"slider",   "sliders",   "uLoc",      10.0,  4,  200, slider,   nullptr},
+    {"dresser",  "dressers",  "usrP",       2.0,  1, 1000, dresser,  nullptr},
+    {"facer",    "facers",    "usrF usrC",  4.0,  1, 1000, facer,    nullptr},
+    {"dropper",  "droppers",  "nPrp",       2.0,  3,  500, dropper,  keepASpot},
+    {"hopper",   "hoppers",   "navR",       1.0,  1, 1000, hopper,   nullptr},
+    {"namer",    "namers",    "usrN",       1.0,  1, 1000, namer,    nullptr},
 };
 // clang-format on
 

@@ -72,6 +72,7 @@ struct Profile {
     const char *sends;  // the message types it sends, e.g. "usrF usrC"
     double rate;        // actions a minute per member, unless the crowd says
     int burst;          // messages per action, unless the crowd says
+    int gapMs;          // between the messages of one action
     Action (*next)(Turn &turn);
     // Sets up a new member (its line, its spot); may be null.
     void (*prepare)(Member &member, Rng &rng);
