@@ -530,7 +530,9 @@ void Server::runTimersUntil(time_t limit) {
         const long number = it->first.second;
         void *data = it->second.data;
         const RecordMode outer = recordMode();
-        setRecordMode(it->second.mode.within(outer));
+        const RecordMode mode = it->second.mode.within(outer);
+        const long faultsBefore = faults_;
+        setRecordMode(mode);
         timers_.erase(it);
         if (recording()) note(EventKind::Timer, clockText(due, due) + " timer #" + std::to_string(number) + " runs");
         {
@@ -539,6 +541,9 @@ void Server::runTimersUntil(time_t limit) {
             drainSubmitted();
         }
         setRecordMode(outer);
+        if (faults_ > faultsBefore && !mode.showing && outer.showing)
+            note(EventKind::Fault, "FAULT: in timer #" + std::to_string(number) +
+                                       ", set by crowd traffic (--verbose shows what happened)");
     }
 }
 

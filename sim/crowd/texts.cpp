@@ -9,39 +9,46 @@ namespace {
 
 constexpr const char *GREETINGS[] = {"hi", "hello", "hey", "evening", "good evening", "yo", "howdy", "hiya"};
 constexpr const char *NAMES[] = {"everyone", "all", "folks", "friends", "people", "room", "gang", "you lot"};
-constexpr const char *TOPICS[] = {"jazz",        "the new mural", "gardening",  "chess",       "old films",
-                                  "the harbour", "sailing",       "board games", "poetry",      "the weather",
-                                  "cooking",     "astronomy",     "the concert", "photography", "bird watching"};
-constexpr const char *PLACES[] = {"the market", "work", "the beach", "a long walk", "the library",
-                                  "my sister's", "the gym", "the harbour", "a concert", "the dentist"};
-constexpr const char *THINGS[] = {"music", "lighting", "new props", "paintings", "fountain",
-                                  "view", "crowd", "colours", "decor", "sofa"};
+constexpr const char *TOPICS[] = {
+    "jazz",         "the new mural", "gardening",   "chess",       "old films",     "the harbour",
+    "sailing",      "board games",   "poetry",      "the weather", "cooking",       "astronomy",
+    "the concert",  "photography",   "bird watching", "knitting",  "the election",  "football",
+    "crosswords",   "baking bread",  "trains",      "the festival", "podcasts",     "mountain walks"};
+constexpr const char *PLACES[] = {"the market", "work", "the beach", "a long walk", "the library", "my sister's",
+                                  "the gym", "the harbour", "a concert", "the dentist", "the shops", "school"};
+constexpr const char *THINGS[] = {"music", "lighting", "new props", "paintings", "fountain", "view",
+                                  "crowd", "colours", "decor", "sofa", "carpet", "plants"};
 constexpr const char *OPINIONS[] = {"I love", "not sure about", "really like", "can't stand", "kind of like",
                                     "who picked", "still getting used to", "big fan of"};
 constexpr const char *SHORT[] = {"lol", "brb", "ok", "yes", "no way", "haha", "back", "wb", "same", "true"};
-constexpr const char *TIMES[] = {"today", "tonight", "this week", "lately", "again", "at last"};
+constexpr const char *TIMES[] = {"today", "tonight", "this week", "lately", "again", "at last", "these days", "now"};
 constexpr const char *MOODS[] = {"tired", "happy", "bored", "hungry", "sleepy", "cheerful", "busy", "curious"};
+// What a line may open with.
+constexpr const char *LEADS[] = {"", "", "so ", "well, ", "hmm, ", "ok ", "honestly ", "btw "};
 
-// Templates: %g greeting, %n name, %t topic, %p place, %h thing, %o opinion,
-// %w time, %m mood, %d a number.
+// Templates: %l a lead-in, %g greeting, %n name, %t topic, %p place, %h
+// thing, %o opinion, %w time, %m mood, %d a number.
 constexpr const char *LINES[] = {
-    "%g %n!",
     "%g %n, how is everyone %w?",
-    "anyone here into %t?",
-    "what do you all think about %t?",
-    "I just got back from %p",
-    "%o the %h in here",
-    "feeling %m %w",
-    "has anyone been to %p %w?",
-    "%t is my favourite thing to talk about",
-    "so, %t... anyone?",
-    "I read something about %t %w",
-    "%o %t, honestly",
-    "room %d is quiet %w",
-    "back from %p, what did I miss?",
-    "who else is %m?",
-    "the %h looks different %w",
-    "I have %d questions about %t",
+    "%lanyone here into %t %w?",
+    "%lwhat do you all think about %t?",
+    "%lI just got back from %p, feeling %m",
+    "%l%o the %h in here",
+    "%lfeeling %m %w",
+    "%lhas anyone been to %p %w?",
+    "%l%t is my favourite thing to talk about %w",
+    "%lso, %t... anyone? I am %m",
+    "%lI read something about %t %w",
+    "%l%o %t, honestly",
+    "%lroom %d is quiet %w",
+    "%lback from %p, what did I miss?",
+    "%lwho else is %m %w?",
+    "%lthe %h looks different %w",
+    "%lI have %d questions about %t",
+    "%lwent to %p and talked about %t",
+    "%l%o the %h, and %t too",
+    "%lwhere is everyone %w? I am %m",
+    "%lis %t still a thing %w?",
 };
 
 constexpr const char *PAGES[] = {
@@ -62,6 +69,7 @@ void fill(std::string &out, std::string_view pattern, Rng &rng) {
             continue;
         }
         switch (pattern[++i]) {
+        case 'l': out += rng.pick(LEADS); break;
         case 'g': out += rng.pick(GREETINGS); break;
         case 'n': out += rng.pick(NAMES); break;
         case 't': out += rng.pick(TOPICS); break;

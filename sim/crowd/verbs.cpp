@@ -50,9 +50,16 @@ std::vector<RoomID> parseRooms(const std::string &word) {
     return rooms;
 }
 
+// "1-4,7": runs of rooms as ranges.
 std::string roomsText(const std::vector<RoomID> &rooms) {
     std::string s;
-    for (RoomID r : rooms) s += (s.empty() ? "" : ",") + std::to_string(r);
+    for (size_t i = 0; i < rooms.size();) {
+        size_t j = i;
+        while (j + 1 < rooms.size() && rooms[j + 1] == rooms[j] + 1) ++j;
+        s += (s.empty() ? "" : ",") + std::to_string(rooms[i]);
+        if (j > i) s += (j == i + 1 ? "," : "-") + std::to_string(rooms[j]);
+        i = j + 1;
+    }
     return s;
 }
 
