@@ -111,13 +111,13 @@ void crowdHour(benchmark::State &state) {
         server.recorder().setShowing(false);
         crowd::CrowdEngine crowds(server);
         for (const CrowdRow &row : CROWDS) {
-            crowd::CrowdSpec spec;
-            spec.profile = row.profile;
-            spec.count = row.count;
-            spec.rate = row.rate;
-            spec.burst = row.burst;
-            for (int r = 1; r <= ROOMS; ++r) spec.rooms.push_back(static_cast<RoomID>(r));
-            if (!crowds.start(spec, error)) return state.SkipWithError(error.c_str());
+            crowd::CrowdPlan plan;
+            plan.profile = row.profile;
+            plan.count = row.count;
+            plan.rate = row.rate;
+            plan.burst = row.burst;
+            for (int r = 1; r <= ROOMS; ++r) plan.rooms.push_back(static_cast<RoomID>(r));
+            if (!crowds.start(plan, error)) return state.SkipWithError(error.c_str());
         }
         theModuleNs = 0;
         double afterTenMinutes = 0;

@@ -78,9 +78,9 @@ std::string ruleLabel(const Decision &d) {
 
 // ------------------------------------------------------------------ crowds
 
-Crowd::Crowd(const CrowdSpec &spec, const Profile &profile)
-    : spec_(spec), profile_(&profile), rate_(spec.rate >= 0 ? spec.rate : profile.rate),
-      burst_(spec.burst > 0 ? spec.burst : profile.burst), rng_(spec.seed) {}
+Crowd::Crowd(const CrowdPlan &plan, const Profile &profile)
+    : plan_(plan), profile_(&profile), rate_(plan.rate >= 0 ? plan.rate : profile.rate),
+      burst_(plan.burst > 0 ? plan.burst : profile.burst), rng_(plan.seed) {}
 
 CrowdEngine::CrowdEngine(Server &server) : server_(server), clock_(server.now()) { server_.setTraffic(this); }
 
@@ -91,32 +91,32 @@ void CrowdEngine::setRecording(bool show, bool keep) {
     keep_ = keep;
 }
 
-Crowd *CrowdEngine::start(CrowdSpec spec, std::string &error) {
-    const Profile *profile = findProfile(spec.profile);
+Crowd *CrowdEngine::start(CrowdPlan plan, std::string &error) {
+    const Profile *profile = findProfile(plan.profile);
     if (!profile) {
-        error = "unknown crowd profile \"" + spec.profile + "\"";
+        error = "unknown crowd profile \"" + plan.profile + "\"";
         return nullptr;
     }
-    if (spec.count < 1 || spec.count > MAX_MEMBERS) {
+    if (plan.count < 1 || plan.count > MAX_MEMBERS) {
         error = "a crowd has 1 to " + std::to_string(MAX_MEMBERS) + " members";
         return nullptr;
     }
-    if (spec.prefix.empty()) spec.prefix = profile->name;
-    if (spec.seed == 0) spec.seed = crowds_.size() + 1;
-    if (spec.rooms.empty() && server_.entrance()) spec.rooms.push_back(server_.entrance()->id());
-    if (spec.firstUser <= 0) {
+    if (plan.prefix.empty()) plan.prefix = profile->name;
+    if (plan.seed == 0) plan.seed = crowds_.size() + 1;
+    if (plan.rooms.empty() && server_.entrance()) plan.rooms.push_back(server_.entrance()->id());
+    if (plan.firstUser <= 0) {
         UserID highest = 0;
         for (const SimUser *u : server_.connectedUsers()) highest = std::max(highest, u->id());
-        spec.firstUser = static_cast<int>(highest) + 1;
+        plan.firstUser = static_cast<int>(highest) + 1;
     }
     followClock();
-    auto crowd = std::unique_ptr<Crowd>(new Crowd(spec, *profile));
+    auto crowd = std::unique_ptr<Crowd>(new Crowd(plan, *profile));
     if (!connectMembers(*crowd, error)) return nullptr;
     const int index = static_cast<int>(crowds_.size());
     const long long startMs = static_cast<long long>(server_.now()) * 1000;
-    if (spec.seconds >= 0) crowd->endMs_ = startMs + spec.seconds * 1000LL;
+    if (plan.seconds >= 0) crowd->endMs_ = startMs + plan.seconds * 1000LL;
     // The rooms it walks among: its own, or every room when it has one.
-    crowd->walk_ = spec.rooms;
+    crowd->walk_ = plan.rooms;
     if (crowd->walk_.size() < 2) {
         crowd->walk_.clear();
         for (const SimRoom *r : server_.rooms()) crowd->walk_.push_back(r->id());
@@ -131,36 +131,37 @@ Crowd *CrowdEngine::start(CrowdSpec spec, std::string &error) {
 }
 
 bool CrowdEngine::connectMembers(Crowd &crowd, std::string &error) {
-    const CrowdSpec &spec = crowd.spec_;
+    const CrowdPlan &plan = crowd.plan_;
     // Every room must exist and hold its share; every user number be free.
     std::map<RoomID, size_t> wanted;
-    for (int i = 0; i < spec.count; ++i) ++wanted[spec.rooms[static_cast<size_t>(i) % spec.rooms.size()]];
+    for (int i = 0; i < plan.count; ++i) ++wanted[plan.rooms[static_cast<size_t>(i) % plan.rooms.size()]];
     for (const auto &[id, n] : wanted) {
         const SimRoom *room = server_.room(id);
         if (!room) {
             error = "there is no room " + std::to_string(id);
             return false;
         }
-        const size_t free = static_cast<size_t>(server_.maxPeople()) - std::min(room->occupantsInOrder().size(), static_cast<size_t>(server_.maxPeople()));
+        const auto slots = static_cast<size_t>(server_.maxPeople());
+        const size_t free = slots - std::min(room->occupantsInOrder().size(), slots);
         if (n > free) {
             error = "room " + std::to_string(id) + " has room for " + std::to_string(free) + " more, not " +
                     std::to_string(n) + " (server maxpeople=N)";
             return false;
         }
     }
-    for (int i = 0; i < spec.count; ++i)
-        if (server_.user(static_cast<UserID>(spec.firstUser + i))) {
-            error = "user ID " + std::to_string(spec.firstUser + i) + " is already connected";
+    for (int i = 0; i < plan.count; ++i)
+        if (server_.user(static_cast<UserID>(plan.firstUser + i))) {
+            error = "user ID " + std::to_string(plan.firstUser + i) + " is already connected";
             return false;
         }
     Quiet quiet(server_, show_, keep_);
-    for (int i = 0; i < spec.count; ++i) {
-        UserPlan plan = UserPlan::numbered(spec.prefix + std::to_string(i + 1), spec.firstUser + i);
-        plan.rank = spec.rank;
-        plan.room = spec.rooms[static_cast<size_t>(i) % spec.rooms.size()];
+    for (int i = 0; i < plan.count; ++i) {
+        UserPlan user = UserPlan::numbered(plan.prefix + std::to_string(i + 1), plan.firstUser + i);
+        user.rank = plan.rank;
+        user.room = plan.rooms[static_cast<size_t>(i) % plan.rooms.size()];
         Member m;
         m.number = i + 1;
-        m.user = server_.connect(plan, error);
+        m.user = server_.connect(user, error);
         if (!m.user) return false;
         if (SimRoom *room = server_.room(m.user->roomID())) {
             m.pos = gridSpot(room->occupantsInOrder().size() - 1);

@@ -6,11 +6,11 @@
 // From C++ (the scenario's `crowd` directive does the same):
 //
 //     CrowdEngine crowds(server);             // becomes the server's traffic
-//     CrowdSpec spec;
-//     spec.count = 300;
-//     spec.profile = "chatter";
-//     spec.rooms = {1, 2, 3};
-//     Crowd *c = crowds.start(spec, error);   // the members connect now
+//     CrowdPlan plan;
+//     plan.count = 300;
+//     plan.profile = "chatter";
+//     plan.rooms = {1, 2, 3};
+//     Crowd *c = crowds.start(plan, error);   // the members connect now
 //     server.advance(600);                    // ten minutes of their traffic
 //     c->total().sent, c->total().refusedBy   // what it sent, what was refused
 //
@@ -33,7 +33,7 @@
 
 namespace kestrom::sim::crowd {
 
-struct CrowdSpec {
+struct CrowdPlan {
     int count = 1;
     std::string profile = "chatter";  // a profile's name (profiles())
     std::vector<RoomID> rooms;         // the members are spread over these; none: the entrance
@@ -66,9 +66,9 @@ std::string ruleLabel(const Decision &d);
 
 class Crowd {
 public:
-    const std::string &name() const { return spec_.prefix; }
+    const std::string &name() const { return plan_.prefix; }
     const Profile &profile() const { return *profile_; }
-    const CrowdSpec &spec() const { return spec_; }
+    const CrowdPlan &plan() const { return plan_; }
     const std::vector<Member> &members() const { return members_; }
     const CrowdCounts &total() const { return total_; } // since its start
     // Whether its traffic has ended (for= elapsed).
@@ -78,9 +78,9 @@ public:
 
 private:
     friend class CrowdEngine;
-    Crowd(const CrowdSpec &spec, const Profile &profile);
+    Crowd(const CrowdPlan &plan, const Profile &profile);
 
-    CrowdSpec spec_;
+    CrowdPlan plan_;
     const Profile *profile_;
     double rate_;
     int burst_;
@@ -102,7 +102,7 @@ public:
 
     // Connects the crowd's members and starts their traffic from now; null,
     // with `error` set, when it cannot (and nobody has connected).
-    Crowd *start(CrowdSpec spec, std::string &error);
+    Crowd *start(CrowdPlan plan, std::string &error);
     const std::vector<std::unique_ptr<Crowd>> &crowds() const { return crowds_; }
 
     // How crowd messages are recorded: shown (to the recorder's listener)

@@ -81,53 +81,53 @@ crowd::CrowdEngine &Session::crowds() {
 }
 
 void Session::doCrowd(const Directive &d) {
-    crowd::CrowdSpec spec;
-    spec.count = static_cast<int>(parseNumber(d.words[0], 1, MAX_CROWD, "the number of users"));
+    crowd::CrowdPlan plan;
+    plan.count = static_cast<int>(parseNumber(d.words[0], 1, MAX_CROWD, "the number of users"));
     const crowd::Profile *profile = crowd::findProfile(d.words[1]);
     if (!profile) {
         std::string known;
         for (const crowd::Profile &p : crowd::profiles()) known += (known.empty() ? "" : ", ") + std::string(p.name);
         throw ScenarioError("unknown crowd profile \"" + d.words[1] + "\" (profiles: " + known + ")");
     }
-    spec.profile = profile->name;
+    plan.profile = profile->name;
     for (size_t i = 2; i < d.words.size(); ++i) {
         const auto [key, value] = splitKey(d.words[i]);
         if (d.words[i].find('=') == std::string::npos) throw ScenarioError("\"" + key + "\" needs a value (KEY=VALUE)");
-        if (key == "rooms") spec.rooms = parseRooms(value);
-        else if (key == "rank") spec.rank = parseRank(value);
-        else if (key == "rate") spec.rate = parseDecimal(value, 0, 6000, "rate");
-        else if (key == "burst") spec.burst = static_cast<int>(parseNumber(value, 1, 1000, "burst"));
-        else if (key == "for") spec.seconds = parseNumber(value, 0, 100L * 365 * 86400, "seconds");
+        if (key == "rooms") plan.rooms = parseRooms(value);
+        else if (key == "rank") plan.rank = parseRank(value);
+        else if (key == "rate") plan.rate = parseDecimal(value, 0, 6000, "rate");
+        else if (key == "burst") plan.burst = static_cast<int>(parseNumber(value, 1, 1000, "burst"));
+        else if (key == "for") plan.seconds = parseNumber(value, 0, 100L * 365 * 86400, "seconds");
         else if (key == "seed") {
-            spec.seed = parseUnsigned(value, "seed");
-            if (spec.seed == 0) throw ScenarioError("a seed is 1 or more");
+            plan.seed = parseUnsigned(value, "seed");
+            if (plan.seed == 0) throw ScenarioError("a seed is 1 or more");
         }
-        else if (key == "name") spec.prefix = value;
+        else if (key == "name") plan.prefix = value;
         else throw ScenarioError("unknown crowd key \"" + key + "\"");
     }
-    if (spec.prefix.empty()) spec.prefix = profile->name;
-    if (spec.prefix.size() > MAX_PREFIX) throw ScenarioError("a crowd's name has at most 24 characters");
+    if (plan.prefix.empty()) plan.prefix = profile->name;
+    if (plan.prefix.size() > MAX_PREFIX) throw ScenarioError("a crowd's name has at most 24 characters");
     if (!server_.running()) throw ScenarioError("a crowd connects at once: give it after start, while the module runs");
-    for (int i = 1; i <= spec.count; ++i)
-        if (named_.count(spec.prefix + std::to_string(i)))
-            throw ScenarioError("user " + spec.prefix + std::to_string(i) + " is already here (name=PREFIX)");
-    spec.firstUser = userLines_ + 1;
+    for (int i = 1; i <= plan.count; ++i)
+        if (named_.count(plan.prefix + std::to_string(i)))
+            throw ScenarioError("user " + plan.prefix + std::to_string(i) + " is already here (name=PREFIX)");
+    plan.firstUser = userLines_ + 1;
     std::string error;
-    const crowd::Crowd *c = crowds().start(spec, error);
+    const crowd::Crowd *c = crowds().start(plan, error);
     if (!c) throw ScenarioError(error);
-    userLines_ += spec.count;
+    userLines_ += plan.count;
     for (const crowd::Member &m : c->members())
         named_[m.user->handle] = Named{m.user, UserPlan::numbered(m.user->handle, static_cast<int>(m.user->id()))};
     const std::string first = c->members().front().user->handle, last = c->members().back().user->handle;
     char rate[32];
     std::snprintf(rate, sizeof rate, "%g", c->rate());
-    const bool one = spec.count == 1;
-    std::string line = "crowd " + c->name() + ": " + std::to_string(spec.count) + " " +
+    const bool one = plan.count == 1;
+    std::string line = "crowd " + c->name() + ": " + std::to_string(plan.count) + " " +
                        (one ? profile->name : profile->plural) + " (" + first + (one ? "" : " to " + last) + ") in room" +
-                       (c->spec().rooms.size() == 1 ? " " : "s ") + roomsText(c->spec().rooms) + ", acting " + rate +
+                       (c->plan().rooms.size() == 1 ? " " : "s ") + roomsText(c->plan().rooms) + ", acting " + rate +
                        " times a minute" + (one ? "" : " each");
     if (c->burst() > 1) line += " in bursts of " + std::to_string(c->burst());
-    if (spec.seconds >= 0) line += " for " + std::to_string(spec.seconds) + " s";
+    if (plan.seconds >= 0) line += " for " + std::to_string(plan.seconds) + " s";
     server_.note(EventKind::Info, line);
 }
 

@@ -15,7 +15,7 @@
 
 using namespace kestrom;
 using sim::crowd::CrowdEngine;
-using sim::crowd::CrowdSpec;
+using sim::crowd::CrowdPlan;
 
 namespace {
 
@@ -32,9 +32,9 @@ struct Transcript : sim::MessageObserver {
 constexpr const char *STRICT = "chat 3 0.5 public\nrepchat 2 0.1 public\nmimick 10 public\nzone 16 public\n"
                                "avatarzone 10 public\nmove 10 1 public\n";
 
-// A world of three rooms under `params`, and `specs` started in it for two
+// A world of three rooms under `params`, and `plans` started in it for two
 // minutes.
-Transcript play(const std::vector<CrowdSpec> &specs, const char *params = STRICT) {
+Transcript play(const std::vector<CrowdPlan> &plans, const char *params = STRICT) {
     kestrom::testing::ChatWorld world(params);
     world.server.setMaxPeople(60);
     world.addRoom(2, "Bar");
@@ -44,24 +44,24 @@ Transcript play(const std::vector<CrowdSpec> &specs, const char *params = STRICT
     CrowdEngine crowds(world.server);
     crowds.setObserver(&seen);
     int first = 1;
-    for (CrowdSpec spec : specs) {
-        spec.firstUser = first;
-        first += spec.count;
+    for (CrowdPlan plan : plans) {
+        plan.firstUser = first;
+        first += plan.count;
         std::string error;
-        EXPECT_NE(crowds.start(spec, error), nullptr) << error;
+        EXPECT_NE(crowds.start(plan, error), nullptr) << error;
     }
     world.server.advance(120);
     return seen;
 }
 
-CrowdSpec spec(const char *profile, int count, uint64_t seed, std::vector<RoomID> rooms = {1, 2, 3}) {
-    CrowdSpec s;
-    s.profile = profile;
-    s.count = count;
-    s.seed = seed;
-    s.rooms = std::move(rooms);
-    s.rate = 20;
-    return s;
+CrowdPlan crowdOf(const char *profile, int count, uint64_t seed, std::vector<RoomID> rooms = {1, 2, 3}) {
+    CrowdPlan c;
+    c.profile = profile;
+    c.count = count;
+    c.seed = seed;
+    c.rooms = std::move(rooms);
+    c.rate = 20;
+    return c;
 }
 
 // Without the lines of mimics, whose words are what they heard.
@@ -74,8 +74,8 @@ std::vector<std::string> unheard(const Transcript &t) {
 
 TEST(CrowdTraffic, FollowsTheSeedAndNotTheVerdicts) {
     auto mix = [](uint64_t seed) {
-        return std::vector<CrowdSpec>{spec("chatter", 30, seed), spec("flooder", 3, seed), spec("mimic", 3, seed + 1),
-                                      spec("hopper", 2, seed + 2), spec("slider", 3, seed + 3, {3})};
+        return std::vector<CrowdPlan>{crowdOf("chatter", 30, seed), crowdOf("flooder", 3, seed), crowdOf("mimic", 3, seed + 1),
+                                      crowdOf("hopper", 2, seed + 2), crowdOf("slider", 3, seed + 3, {3})};
     };
     const Transcript once = play(mix(7)), again = play(mix(7)), other = play(mix(8));
     const Transcript loose = play(mix(7), "chat 50 5 public\n");
@@ -87,7 +87,7 @@ TEST(CrowdTraffic, FollowsTheSeedAndNotTheVerdicts) {
 
 TEST(CrowdTraffic, EveryProfileSendsTheMessagesItNames) {
     for (const sim::crowd::Profile &p : sim::crowd::profiles()) {
-        const Transcript seen = play({spec(p.name, 4, 1)});
+        const Transcript seen = play({crowdOf(p.name, 4, 1)});
         std::set<std::string> named;
         std::istringstream words(p.sends);
         for (std::string w; words >> w;) named.insert(w);
