@@ -35,7 +35,7 @@ struct Directive {
     std::vector<std::string> block;  // the lines of a params block
     std::string source;              // the line as written
     // How many checks after it look at its window (-1: not known, as at the
-    // console); with none, its events are shown but not kept.
+    // console); with none, crowd traffic is shown but not kept.
     int windowChecks = -1;
 };
 

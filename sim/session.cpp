@@ -173,7 +173,8 @@ void Session::run(const Directive &d) {
     line_ = d.line;
     if (verb->check) return (this->*verb->run)(d);
     server_.recorder().openWindow();
-    server_.recorder().setKeeping(d.windowChecks != 0);
+    // An advance among crowds keeps its window only for a check that reads it.
+    server_.recorder().setKeeping(!(crowds_ && d.verb == "advance" && d.windowChecks == 0));
     keepCrowdTraffic_ = d.windowChecks > 0;
     if (crowds_) crowds_->setRecording(options_.verbose, keepCrowdTraffic_);
     echo(d);

@@ -18,8 +18,8 @@ function(compare expected_status old new)
 endfunction()
 
 compare(1 ${SOURCE}/examples/loose.params ${SOURCE}/examples/tight.params
-        "\n  chatters \\(300\\): [0-9.]+% [^\n]*-> [0-9.]+% refused"
-        "\n  flooders \\(4\\): [0-9.]+% [^\n]*-> [0-9.]+% refused, by chat line 10"
+        "\n  chatters \\(300\\): [<0-9.]+% [^\n]*-> [<0-9.]+% refused"
+        "\n  flooders \\(4\\): [<0-9.]+% [^\n]*-> [<0-9.]+% refused, by chat line 10"
         "\n  bob: 0.0% -> [1-9][0-9.]*% refused, by chat line 10\n"
         "\nfirst differences \\(10 of [0-9]+\\):\n"
         "\n      OLD  passed\n      NEW  refused by [a-z]+ \\(line [0-9]+: "
@@ -28,7 +28,7 @@ compare(1 ${SOURCE}/examples/loose.params ${SOURCE}/examples/tight.params
 
 configure_file(${SOURCE}/examples/tight.params ${WORK}/tight-copy.params COPYONLY)
 compare(0 ${SOURCE}/examples/tight.params ${WORK}/tight-copy.params
-        "\n  flooders \\(4\\): [0-9.]+% refused under both"
+        "\n  flooders \\(4\\): [<0-9.]+% refused under both"
         "\nno message's outcome differs\n")
 
 compare(2 ${SOURCE}/examples/tight.params ${WORK}/no-such.params "cannot read the parameter file")
