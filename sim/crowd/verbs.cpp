@@ -124,8 +124,9 @@ void Session::doCrowd(const Directive &d) {
     const bool one = plan.count == 1;
     std::string line = "crowd " + c->name() + ": " + std::to_string(plan.count) + " " +
                        (one ? profile->name : profile->plural) + " (" + first + (one ? "" : " to " + last) + ") in room" +
-                       (c->plan().rooms.size() == 1 ? " " : "s ") + roomsText(c->plan().rooms) + ", acting " + rate +
-                       " times a minute" + (one ? "" : " each");
+                       (c->plan().rooms.size() == 1 ? " " : "s ") + roomsText(c->plan().rooms) + ", acting " +
+                       (c->rate() == 1 ? std::string("once") : std::string(rate) + " times") + " a minute" +
+                       (one ? "" : " each");
     if (c->burst() > 1) line += " in bursts of " + std::to_string(c->burst());
     if (plan.seconds >= 0) line += " for " + std::to_string(plan.seconds) + " s";
     server_.note(EventKind::Info, line);
