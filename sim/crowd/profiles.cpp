@@ -46,7 +46,13 @@ Action mimic(Turn &t) {
 // A line that places its balloon elsewhere: "@x,y text".
 Action spoofer(Turn &t) {
     const int h = t.rng.between(LEFT, RIGHT), v = t.rng.between(TOP, BOTTOM);
-    return say("@" + std::to_string(h) + "," + std::to_string(v) + " " + chatLine(t.rng));
+    std::string line = "@";
+    line += std::to_string(h);
+    line += ',';
+    line += std::to_string(v);
+    line += ' ';
+    line += chatLine(t.rng);
+    return say(std::move(line));
 }
 
 Action pager(Turn &t) {
