@@ -75,7 +75,7 @@ memcheck:
 	@$(call need,command -v valgrind,valgrind,valgrind)
 	@$(MAKE) --no-print-directory build
 	valgrind -q --leak-check=full --error-exitcode=1 $(BUILD)/kestrom-sim --quiet --check-leaks \
-	    tests/scenarios/*.scenario examples/*.scenario
+	    tests/scenarios/*.scenario tests/crowds/*.scenario examples/*.scenario
 
 # Line and branch coverage of the module over the whole test suite; fails
 # below 95% of lines or 85% of branches in any of the module's folders.

@@ -1,8 +1,9 @@
 // main.cpp - runs every benchmark, then prints the summary: kestrom against
 // the pass-through module (screening_bench.cpp), the speed goals against the
 // reference kernel with the allocation and time() counts (speed_bench.cpp),
-// the memory per user and the parameter-file load (params_bench.cpp), and
-// the decision trace absent and present (speed_bench.cpp).
+// the memory per user and the parameter-file load (params_bench.cpp), the
+// decision trace absent and present (speed_bench.cpp), and the crowd load
+// (crowd_bench.cpp).
 //
 // Every figure is a median over the repetitions of this one run.  The usual
 // --benchmark_format=json and --benchmark_out flags work: the figures are
@@ -61,6 +62,7 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
         printGoals();
         printTrace();
         printMemoryAndParameters();
+        printCrowd();
     }
 
   private:
@@ -155,6 +157,22 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
                          verdict(ratio <= MAX_PARAMS_RATIO), p->counter("allocs/load"), p->counter("sim_heap_us"),
                          p->counter("x_fgets_net"));
         }
+    }
+
+    // The crowd load (crowd_bench.cpp): the simulator at scale, the goal a
+    // virtual hour of 1000 users in under a minute.
+    void printCrowd() const {
+        const Figures *c = find("crowd/1000_users_20_rooms_1_hour");
+        if (!c) return;
+        const double seconds = c->counter("seconds");
+        std::fprintf(summary_,
+                     "\ncrowd load, 1000 users in 20 rooms for one virtual hour: %.0f messages in %.1f s (goal "
+                     "under 60 s: %s)\n  %.0f messages a second through the whole simulator, %.0f through the "
+                     "module alone (%.0f%% of the time)\n  resident memory %.1f MB after 10 minutes, %.1f MB after "
+                     "the hour, peak %.1f MB; %.0f module blocks out after stop\n",
+                     c->counter("messages"), seconds, verdict(seconds < 60), c->counter("sim_msgs/s"),
+                     c->counter("module_msgs/s"), 100 * c->counter("module_share"), c->counter("rss_10min_MB"),
+                     c->counter("rss_60min_MB"), c->counter("peak_rss_MB"), c->counter("leaked_blocks"));
     }
 
     std::unique_ptr<benchmark::BenchmarkReporter> inner_;

@@ -1,6 +1,7 @@
 // inspect.cpp - the tables of `who` and `rooms`, and the stories `why` tells.
 #include "sim/inspect.h"
 
+#include "sim/messages.h"
 #include "sim/scenario.h"
 #include "sim/values.h"
 
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -182,6 +184,25 @@ void WhyLog::collect(Server &server, const Directive &d) {
         }
         if (!e.passed && e.user) refused_[e.user->handle] = storyOf(server, e, d);
     }
+}
+
+void WhyLog::sent(const SentMessage &m) {
+    if (next_) next_->sent(m);
+    if (!m.sent || !m.screening || m.screening->passed || !m.sender) return;
+    char clock[16];
+    const time_t when = m.time;
+    struct tm tm {};
+    gmtime_r(&when, &tm);
+    std::strftime(clock, sizeof clock, "%H:%M:%S", &tm);
+    Story story = {std::string("crowd ") + clock + " (" + m.describe() + "): module swallows " +
+                   typeText(m.screening->type) + " from " + m.sender->handle};
+    story.push_back(m.screening->deciding ? "  " + m.server->reasonOf(*m.screening->deciding)
+                                          : std::string("  no rule of the module's refused it"));
+    refused_[m.sender->handle] = std::move(story);
+}
+
+void WhyLog::finished(const Server &server) {
+    if (next_) next_->finished(server);
 }
 
 std::vector<std::string> WhyLog::lastMessage() const {

@@ -4,6 +4,7 @@
 // nothing and check nothing.
 #pragma once
 
+#include "sim/observer.h"
 #include "sim/server.h"
 
 #include <map>
@@ -30,10 +31,17 @@ std::vector<std::string> alignedColumns(const std::vector<std::vector<std::strin
 
 // The reasons `why` gives, kept from window to window: the last message a
 // directive sent, and each user's last refused message.
-class WhyLog {
+// Crowd members' messages (sim/crowd/) reach it as the crowd engine's
+// observer: their refusals are kept too, and each one is handed on to the
+// tool's own observer, when there is one.
+class WhyLog : public MessageObserver {
 public:
+    explicit WhyLog(MessageObserver *next = nullptr) : next_(next) {}
     // Takes the messages screened in the window of directive `d`.
     void collect(Server &server, const Directive &d);
+    // A crowd member's message: kept when the module refused it.
+    void sent(const SentMessage &message) override;
+    void finished(const Server &server) override;
     // The last message: what was sent, the verdict, and every decision.
     std::vector<std::string> lastMessage() const;
     // The last message of `handle`'s that the module refused.
@@ -43,6 +51,7 @@ private:
     using Story = std::vector<std::string>;
     static Story storyOf(const Server &server, const Event &verdict, const Directive &d);
 
+    MessageObserver *next_;
     std::optional<Story> last_;
     std::map<std::string, Story> refused_;
 };

@@ -44,8 +44,13 @@ std::string Event::describe() const {
 void Recorder::record(Event event) {
     if (!enabled_) return;
     event.depth = depth_;
+    const bool show = showing_ && listener_;
+    if (!keeping_) {
+        if (show) listener_(event);
+        return;
+    }
     window_.push_back(std::move(event));
-    if (listener_) listener_(window_.back());
+    if (show) listener_(window_.back());
 }
 
 }  // namespace kestrom::sim

@@ -56,6 +56,14 @@ class Recorder {
 public:
     bool enabled() const { return enabled_; }
     void setEnabled(bool on) { enabled_ = on; }
+    // Whether events are kept in the window; when not, they still reach the
+    // listener.  Off while nothing will look at the window, so that a long
+    // run keeps no record of what it showed.
+    bool keeping() const { return keeping_; }
+    void setKeeping(bool on) { keeping_ = on; }
+    // Whether events reach the listener (are shown).
+    bool showing() const { return showing_; }
+    void setShowing(bool on) { showing_ = on; }
     // Called with every event as it is recorded.
     void setListener(std::function<void(const Event &)> listener) { listener_ = std::move(listener); }
 
@@ -78,6 +86,8 @@ public:
 
 private:
     bool enabled_ = true;
+    bool keeping_ = true;
+    bool showing_ = true;
     int depth_ = 0;
     std::vector<Event> window_;
     std::function<void(const Event &)> listener_;

@@ -28,6 +28,20 @@ bool readLine(std::istream &in, std::string &line) {
     return true;
 }
 
+// Each directive learns how many of the checks that follow it look at its
+// window, so that a window no check reads is not kept.
+void countWindowChecks(std::vector<Directive> &directives) {
+    Directive *opener = nullptr;
+    for (Directive &d : directives) {
+        if (!Session::findVerb(d.verb)->check) {
+            opener = &d;
+            d.windowChecks = 0;
+        } else if (opener && Session::readsWindow(d.verb)) {
+            ++opener->windowChecks;
+        }
+    }
+}
+
 }  // namespace
 
 bool nextWord(std::string_view line, size_t &pos, std::string &word) {
@@ -114,6 +128,7 @@ void ScenarioRunner::runFile(const std::string &path) {
         return;
     }
 
+    countWindowChecks(directives);
     if (!options_.quiet) out_ << "== " << path << '\n';
     const std::filesystem::path base = std::filesystem::path(path).parent_path();
     Session session(options_, out_, tally_, path, base.empty() ? "." : base);

@@ -12,6 +12,8 @@
 
 namespace kestrom::sim {
 
+class MessageObserver;
+
 // A directive that cannot be run: reported as FILE:LINE: message.
 struct ScenarioError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -32,6 +34,9 @@ struct Directive {
     std::string text;                // TEXT, for the verbs that take one
     std::vector<std::string> block;  // the lines of a params block
     std::string source;              // the line as written
+    // How many checks after it look at its window (-1: not known, as at the
+    // console); with none, crowd traffic is shown but not kept.
+    int windowChecks = -1;
 };
 
 // True for blank and comment lines.
@@ -49,6 +54,11 @@ struct RunOptions {
     bool checkLeaks = false; // --check-leaks: module blocks still out after stop are a fault
     bool stats = false;      // --stats: the decision statistics after each file
     std::string paramsFile;  // --params FILE: each file starts as after `params-file FILE`
+    bool verbose = false;    // --verbose: every crowd message in the transcript
+    // When set, every params block and params-file of a file is replaced by
+    // this parameter file (kestrom-sim --compare).
+    std::string parameterFile;
+    MessageObserver *observer = nullptr; // told of every message a user sent
 };
 
 class Session;

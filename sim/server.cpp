@@ -431,6 +431,7 @@ bool Server::handle(SimUser &sender, ClientMsg *message, size_t available, bool 
     ClientMsg *result = message;
     const bool screening = screened && running();
     const long seq = ++messageSeq_;
+    const size_t mark = messageDecisions_.size();
     if (screening) {
         const long outer = currentMessage_;
         currentMessage_ = seq;
@@ -446,21 +447,32 @@ bool Server::handle(SimUser &sender, ClientMsg *message, size_t available, bool 
             available = size;
         }
     }
+    const bool passed = result != nullptr;
+    const Decision *why = nullptr;
+    if (screening && counting()) {
+        stats_.addVerdict(message->eventType, passed);
+        std::vector<const Decision *> own;
+        for (size_t i = mark; i < messageDecisions_.size(); ++i)
+            if (messageDecisions_[i].message == seq) own.push_back(&messageDecisions_[i]);
+        why = decidingDecision(own, !passed);
+    }
+    if (!submitted) {
+        lastSent_ = Screening{seq, message->eventType, screening, passed, std::nullopt};
+        if (why) lastSent_.deciding = *why;
+    }
     if (recording()) {
         Event e;
         e.kind = EventKind::Verdict;
         e.msgType = message->eventType;
-        e.passed = result != nullptr;
+        e.passed = passed;
         e.submitted = submitted;
         e.screened = screening;
         e.user = &sender;
         e.message = seq;
-        if (screening) {
-            stats_.addVerdict(e.msgType, e.passed);
-            if (const Decision *why = decidingDecision(decisionsOf(seq), !e.passed)) e.reason = reasonText(*why);
-        }
+        if (why) e.reason = reasonText(*why);
         recorder_.record(std::move(e));
     }
+    messageDecisions_.resize(mark);
     if (result && sender.connected) {
         Recorder::Nest nest(recorder_);
         carryOut(sender, result, available);
@@ -517,11 +529,21 @@ void Server::runTimersUntil(time_t limit) {
         auto it = timers_.begin();
         const long number = it->first.second;
         void *data = it->second.data;
+        const RecordMode outer = recordMode();
+        const RecordMode mode = it->second.mode.within(outer);
+        const long faultsBefore = faults_;
+        setRecordMode(mode);
         timers_.erase(it);
         if (recording()) note(EventKind::Timer, clockText(due, due) + " timer #" + std::to_string(number) + " runs");
-        Recorder::Nest nest(recorder_);
-        if (running()) callModule(nullptr, [&] { entry_.handleTimerEvent(&state_, pluginDat_, data); });
-        drainSubmitted();
+        {
+            Recorder::Nest nest(recorder_);
+            if (running()) callModule(nullptr, [&] { entry_.handleTimerEvent(&state_, pluginDat_, data); });
+            drainSubmitted();
+        }
+        setRecordMode(outer);
+        if (faults_ > faultsBefore && !mode.showing && outer.showing)
+            note(EventKind::Fault, "FAULT: in timer #" + std::to_string(number) +
+                                       ", set by crowd traffic (--verbose shows what happened)");
     }
 }
 
@@ -534,6 +556,13 @@ void Server::finishDirective() {
 
 void Server::advance(long seconds) {
     const time_t target = now() + std::max(seconds, 0L);
+    for (long long at; traffic_ && (at = traffic_->nextBefore(target)) >= 0;) {
+        const auto second = static_cast<time_t>(at / 1000);
+        runTimersUntil(second);
+        setVirtualNow(std::max(now(), second));
+        traffic_->runAt(at);
+        finishDirective();
+    }
     runTimersUntil(target);
     setVirtualNow(std::max(now(), target));
 }
@@ -544,13 +573,26 @@ void Server::scheduleTimer(void *data, sint32 seconds) {
     const sint32 delay = std::max<sint32>(seconds, 0);
     const time_t due = now() + delay;
     const long number = ++timerSeq_;
-    timers_.emplace(std::make_pair(due, number), Timer{data, now()});
+    // A timer set by crowd traffic runs as quietly as the traffic; any other
+    // as the directive running then records.
+    timers_.emplace(std::make_pair(due, number), Timer{data, now(), countingQuietly_ ? recordMode() : RecordMode{}});
     if (recording())
         note(EventKind::Timer, "timer #" + std::to_string(number) + " set for " + clockText(due, now()) +
                                    " (+" + std::to_string(delay) + "s)");
 }
 
 // ------------------------------------------------------- decision trace
+
+RecordMode Server::recordMode() const {
+    return RecordMode{recorder_.enabled(), recorder_.keeping(), recorder_.showing(), countingQuietly_};
+}
+
+void Server::setRecordMode(const RecordMode &mode) {
+    recorder_.setEnabled(mode.making);
+    recorder_.setKeeping(mode.keeping);
+    recorder_.setShowing(mode.showing);
+    countingQuietly_ = mode.counting;
+}
 
 bool Server::providesTrace() { return KestromTraceDecision != nullptr; }
 
@@ -592,10 +634,18 @@ std::string trimmedLine(const std::string &line) {
 
 }  // namespace
 
+std::string Server::reasonOf(const Decision &d) const {
+    if (!d.lineText.empty() || d.line <= 0 || static_cast<size_t>(d.line) > parameterLines_.size())
+        return reasonText(d);
+    Decision filled = d;
+    filled.lineText = trimmedLine(parameterLines_[static_cast<size_t>(d.line) - 1]);
+    return reasonText(filled);
+}
+
 void Server::traceDecision(const KestromDecision *record) {
     ++decisionsTraced_;
     if (!record) return fault("KestromTraceDecision with no record");
-    if (!recording()) return;
+    if (!counting()) return;
     // Fields beyond the size the module was built with stay zero.
     KestromDecision k{};
     std::memcpy(&k, record, std::min<size_t>(record->size, sizeof k));
@@ -609,7 +659,7 @@ void Server::traceDecision(const KestromDecision *record) {
     d.rule = k.rule ? k.rule : "";
     d.parameter = k.parameter;
     d.line = k.line;
-    if (d.line > 0 && static_cast<size_t>(d.line) <= parameterLines_.size())
+    if (recording() && d.line > 0 && static_cast<size_t>(d.line) <= parameterLines_.size())
         d.lineText = trimmedLine(parameterLines_[static_cast<size_t>(d.line) - 1]);
     d.user = k.user ? userOf(k.user, "KestromTraceDecision") : nullptr;
     d.otherID = k.otherID;
@@ -631,6 +681,8 @@ void Server::traceDecision(const KestromDecision *record) {
     d.command = k.command ? k.command : "";
     d.sanctions = k.sanctions;
     stats_.addDecision(d);
+    if (currentMessage_ != 0) messageDecisions_.push_back(d);
+    if (!recording()) return;
     Event e;
     e.kind = EventKind::Decision;
     e.user = d.user;

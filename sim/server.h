@@ -107,6 +107,42 @@ private:
 // Audiences of the module's texts.
 enum class Audience { OneUser, Room, Everyone, Operators, Owners, RoomOperators };
 
+// The module's verdict on the last message a user sent (not one the module
+// submitted), kept whether or not anything is recorded.
+struct Screening {
+    long message = 0; // the server's number for it (Verdict events carry it too)
+    uint32 type = 0;
+    bool screened = false; // false: no module looked at it
+    bool passed = false;
+    std::optional<Decision> deciding; // the decision that decided it (decidingDecision)
+};
+
+// How the server records what happens: events made (formatted), kept in
+// the window and shown to the recorder's listener; and whether the
+// statistics count while no event is made.  Crowd traffic runs with less of
+// each, and so do the timers it sets.
+struct RecordMode {
+    bool making = true, keeping = true, showing = true, counting = false;
+    // This mode within `outer`: recorded as both record, counted as either counts.
+    RecordMode within(const RecordMode &outer) const {
+        return RecordMode{making && outer.making, keeping && outer.keeping, showing && outer.showing,
+                          counting || outer.counting};
+    }
+};
+
+// Traffic that runs as the clock advances (the crowds of sim/crowd/): advance
+// interleaves its actions with the timers, in time order.  Times are in
+// milliseconds of the virtual clock; the server's clock shows whole seconds.
+class Traffic {
+public:
+    virtual ~Traffic() = default;
+    // The time of the next action, when it comes before `limit` (seconds);
+    // otherwise -1, and the traffic has been brought up to `limit`.
+    virtual long long nextBefore(time_t limit) = 0;
+    // Runs the action due at `ms`; the clock already reads ms / 1000.
+    virtual void runAt(long long ms) = 0;
+};
+
 class Server {
 public:
     Server();
@@ -130,6 +166,16 @@ public:
     const DecisionStats &stats() const { return stats_; }
     // Decisions the module handed over, recorded or not.
     long decisionsTraced() const { return decisionsTraced_; }
+    // The recorder's settings, and whether the statistics and lastSent()
+    // count while nothing is recorded (crowd traffic that nothing shows).
+    RecordMode recordMode() const;
+    void setRecordMode(const RecordMode &mode);
+    bool counting() const { return recording() || countingQuietly_; }
+    // The verdict on the last message a user sent (see Screening).
+    const Screening &lastSent() const { return lastSent_; }
+    // The reason line of a decision, with the parameter-file line's text
+    // filled in when it was not kept.
+    std::string reasonOf(const Decision &d) const;
     // The decisions taken while the message of a Verdict event was screened.
     std::vector<const Decision *> decisionsOf(long message) const;
     // The parameter file as the module last loaded it, line by line.
@@ -195,8 +241,11 @@ public:
     // --------------------------------------------------- clock and timers
     time_t now() const;
     void setTimeOfDay(int hours, int minutes, int seconds);
-    // Moves the clock on, running each timer that falls due at its own time.
+    // Moves the clock on, running each timer that falls due at its own time,
+    // and the traffic's actions among them.
     void advance(long seconds);
+    // The traffic that advance runs (null: none); it must outlive its use.
+    void setTraffic(Traffic *traffic) { traffic_ = traffic; }
     // The clock jumps by `seconds`, either way, at once; timers keep their
     // times (those due run at the end of the directive).
     void jumpClock(long seconds);
@@ -253,6 +302,7 @@ private:
     struct Timer {
         void *data;
         time_t setAt;
+        RecordMode mode; // set by crowd traffic: it runs as quietly
     };
     struct Submitted {
         ClientMsg *message;
@@ -322,6 +372,10 @@ private:
     DecisionStats stats_;
     std::vector<std::string> parameterLines_;
     long decisionsTraced_ = 0;
+    bool countingQuietly_ = false;
+    std::vector<Decision> messageDecisions_; // of the message being screened
+    Screening lastSent_;
+    Traffic *traffic_ = nullptr;
     long messageSeq_ = 0;     // messages screened so far
     long currentMessage_ = 0; // the one being screened, 0 for none
 };

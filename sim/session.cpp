@@ -15,6 +15,10 @@
 //   why [USER]            prints the reasons of the last message, or of
 //                         USER's last refused message
 //   quit, exit            end the console (a file: the rest is not run)
+//   crowd COUNT PROFILE [rooms=LIST] [rank=R] [rate=PER_MINUTE] [burst=N]
+//         [for=SECONDS] [seed=S] [name=PREFIX]
+//                         connects COUNT users who behave after PROFILE as
+//                         the clock advances (sim/crowd/)
 //
 // The verbs that only print open no window: checks after them still look
 // at the window of the directive before.
@@ -23,6 +27,10 @@
 //
 //   expect-refused-by RULE [KEY=VALUE...]
 //   expect-passed-by RULE [KEY=VALUE...]
+//
+// and this check of the crowds:
+//
+//   expect-share CROWD refused<=PERCENT | refused>=PERCENT
 //
 // and these keys: `room ... operatorsonly` (room flag 0x0080); `set USER
 // name=NAME owns=ROOM|none`; `expect-state USER rank=R flags=0xHHHH`;
@@ -33,6 +41,7 @@
 #include "sim/session.h"
 
 #include "sim/clock.h"
+#include "sim/observer.h"
 #include "sim/values.h"
 #include "sim/verb_help.h"
 
@@ -108,6 +117,8 @@ const VerbInfo Session::verbs[] = {
     {"expect-started",     -1,  1,  1, true,  &Session::expectStarted,   "expect-started yes|no"},
     {"expect-refused-by",  -1,  1, -1, true,  &Session::expectRefusedBy, "expect-refused-by RULE [KEY=VALUE...]"},
     {"expect-passed-by",   -1,  1, -1, true,  &Session::expectPassedBy,  "expect-passed-by RULE [KEY=VALUE...]"},
+    {"crowd",              -1,  2, -1, false, &Session::doCrowd,         "crowd COUNT PROFILE [rooms=LIST] [rank=R] [rate=PER_MINUTE] [burst=N] [for=SECONDS] [seed=S] [name=PREFIX]"},
+    {"expect-share",       -1,  2,  2, true,  &Session::expectShare,     "expect-share CROWD refused<=PERCENT|refused>=PERCENT"},
 };
 // clang-format on
 
@@ -129,6 +140,14 @@ std::vector<std::string> Session::handles() const {
     return names;
 }
 
+bool Session::readsWindow(std::string_view check) {
+    static constexpr const char *RECORD_CHECKS[] = {"expect-state", "expect-room", "expect-allocations",
+                                                    "expect-started", "expect-share"};
+    for (const char *verb : RECORD_CHECKS)
+        if (check == verb) return false;
+    return true;
+}
+
 namespace {
 
 // KEY=VALUE with a value, or a ScenarioError.
@@ -145,7 +164,12 @@ Session::Session(const RunOptions &options, std::ostream &out, Tally &tally, std
     server_.recorder().setListener([this](const Event &e) { show(e); });
     if (options_.failAlloc > 0) server_.heap().failOnly(options_.failAlloc);
     if (options_.failAllocFrom > 0) server_.heap().failFrom(options_.failAllocFrom);
-    if (!options_.paramsFile.empty()) useParameterFile(std::filesystem::absolute(options_.paramsFile));
+    if (!options_.parameterFile.empty()) {
+        paramsPath_ = options_.parameterFile;
+        paramsFromFile_ = true;
+    } else if (!options_.paramsFile.empty()) {
+        useParameterFile(std::filesystem::absolute(options_.paramsFile));
+    }
 }
 
 std::string Session::where() const { return fileName_ + ":" + std::to_string(line_); }
@@ -176,6 +200,10 @@ void Session::run(const Directive &d) {
     line_ = d.line;
     if (verb->check) return (this->*verb->run)(d);
     server_.recorder().openWindow();
+    // An advance among crowds keeps its window only for a check that reads it.
+    server_.recorder().setKeeping(!(crowds_ && d.verb == "advance" && d.windowChecks == 0));
+    keepCrowdTraffic_ = d.windowChecks > 0;
+    if (crowds_) crowds_->setRecording(options_.verbose, keepCrowdTraffic_);
     echo(d);
     (this->*verb->run)(d);
     server_.finishDirective();
@@ -189,6 +217,7 @@ void Session::finish() {
     }
     judgeLeaks();
     if (options_.stats) printStats();
+    if (options_.observer) options_.observer->finished(server_);
     tally_.allocations += server_.heap().allocationsMade();
     if (options_.countAllocs)
         out_ << fileName_ << ": " << server_.heap().allocationsMade() << " module allocations\n";
@@ -258,7 +287,20 @@ void Session::connectNamed(Named &named) {
     if (!named.user) throw ScenarioError(error);
 }
 
-void Session::send(const Directive &d, Message message) { server_.send(known(d.words[0]), std::move(message)); }
+void Session::send(const Directive &d, Message message) {
+    SimUser &user = known(d.words[0]);
+    const bool sent = user.connected;
+    server_.send(user, std::move(message));
+    if (!options_.observer) return;
+    SentMessage m;
+    m.server = &server_;
+    m.time = server_.now();
+    m.sender = &user;
+    m.sent = sent;
+    m.screening = sent ? &server_.lastSent() : nullptr;
+    m.describe = [&d] { return d.source; };
+    options_.observer->sent(m);
+}
 
 // ------------------------------------------------------------------ world
 
@@ -276,6 +318,8 @@ void Session::doClock(const Directive &d) {
 }
 
 void Session::doParams(const Directive &d) {
+    if (!options_.parameterFile.empty())
+        return server_.note(EventKind::Info, "params block replaced by " + options_.parameterFile);
     if (paramsFromFile_ && server_.running())
         throw ScenarioError("the running module reads " + paramsPath_ + " (params-file): a params block would not reach it");
     std::string text;
@@ -286,6 +330,8 @@ void Session::doParams(const Directive &d) {
 }
 
 void Session::doParamsFile(const Directive &d) {
+    if (!options_.parameterFile.empty())
+        return server_.note(EventKind::Info, "params-file replaced by " + options_.parameterFile);
     const std::filesystem::path path(d.words[0]);
     useParameterFile(path.is_absolute() ? path : baseDir_ / path);
 }
@@ -417,6 +463,7 @@ void Session::doAdvance(const Directive &d) {
     const long seconds = parseNumber(d.words[0], 0, 100L * 365 * 86400, "seconds");
     server_.advance(seconds);
     server_.note(EventKind::Info, "the clock reads " + clockText(server_.now(), server_.now()));
+    if (crowds_) noteCrowdSummaries();
 }
 
 void Session::doClockJump(const Directive &d) {

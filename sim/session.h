@@ -3,6 +3,7 @@
 #pragma once
 
 #include "sim/inspect.h"
+#include "sim/crowd/crowd.h"
 #include "sim/scenario.h"
 #include "sim/server.h"
 
@@ -34,6 +35,9 @@ public:
     Session &operator=(const Session &) = delete;
 
     static const VerbInfo *findVerb(std::string_view verb);
+    // Whether a check looks at the window (rather than at the server's
+    // records or the crowds' counts).
+    static bool readsWindow(std::string_view check);
 
     // Runs one directive.  Throws ScenarioError when it cannot be run.
     void run(const Directive &d);
@@ -130,6 +134,12 @@ private:
     // Counts a check and reports it.
     void check(const Directive &d, bool ok, const std::string &expected, const std::string &got);
 
+    // ---- crowds (sim/crowd/verbs.cpp)
+    void doCrowd(const Directive &d);
+    void expectShare(const Directive &d);
+    crowd::CrowdEngine &crowds();
+    void noteCrowdSummaries();
+
     // ---- helpers
     void echo(const Directive &d);
     void print(const std::vector<std::string> &lines);
@@ -160,8 +170,10 @@ private:
     bool startGiven_ = false;
     std::string paramsPath_;
     bool paramsFromFile_ = false;
-    WhyLog why_;
+    WhyLog why_{options_.observer}; // also the crowds' observer
     bool quit_ = false;
+    std::unique_ptr<crowd::CrowdEngine> crowds_; // made by the first crowd
+    bool keepCrowdTraffic_ = false;              // a check will read the window
 };
 
 }  // namespace kestrom::sim

@@ -26,6 +26,7 @@ constexpr std::pair<std::string_view, const char *> MEANINGS[] = {
     {"advance",         "moves the clock on, running every timer that falls due at its own time"},
     {"clock-jump",      "the clock jumps by SECONDS (negative: back); timers keep their times"},
     {"fail-alloc",      "the K-th module allocation from now fails (only that one); off: none fails"},
+    {"crowd",           "connects COUNT users who behave after PROFILE as the clock advances (chatter, flooder, mimic, ...)"},
     {"fail-alloc-from", "every module allocation from the K-th from now on fails"},
     // printing
     {"help",            "lists the verbs; help VERB tells what one does"},
@@ -76,6 +77,7 @@ constexpr std::pair<std::string_view, const char *> MEANINGS[] = {
     {"expect-started",  "check: the module's start returned its state (yes) or failed (no)"},
     {"expect-refused-by", "check: RULE refused the directive's message, with every KEY as given"},
     {"expect-passed-by", "check: RULE was checked and let the directive's message through"},
+    {"expect-share",    "the share of a crowd's (or a profile's) messages refused since its start: refused<=P or refused>=P percent"},
 };
 // clang-format on
 

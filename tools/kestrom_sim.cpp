@@ -1,13 +1,18 @@
 // kestrom_sim.cpp - the simulated chat server's program: plays scenario
 // files against the kestrom module, or reads directives from standard input.
 //
-//   kestrom-sim [--module PATH] [--quiet] [--stats] [--fail-alloc K | --fail-alloc-from K]
+//   kestrom-sim [--module PATH] [--quiet] [--stats] [--verbose] [--fail-alloc K | --fail-alloc-from K]
 //               [--count-allocs] [--check-leaks] [--params FILE] [FILE...]
+//   kestrom-sim [--module PATH] [--check-leaks] --compare OLD.params NEW.params FILE...
 //   kestrom-sim --version | --help
 //
 // --stats prints, after each file, the module's decisions per rule and the
 // messages per type (built as kestrom-sim-notrace, the program provides no
-// decision trace and counts no rules).
+// decision trace and counts no rules).  --verbose shows every message of
+// the crowds (sim/crowd/), which otherwise sum up at each advance.
+// --compare plays each file under two parameter files and prints what
+// differs (sim/crowd/compare.h); its exit status is 0 when nothing does, 1
+// when something does, 2 on an error.
 //
 // With no file, or the file "-", directives are read from standard input and
 // run as soon as each is read: at a terminal, with line editing, history
@@ -17,8 +22,12 @@
 // not be run.
 #include "sim/clock.h"
 #include "sim/console/console.h"
+#include "sim/crowd/compare.h"
 #include "sim/scenario.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -29,8 +38,9 @@
 namespace {
 
 const char *const theUsage =
-    "usage: kestrom-sim [--module PATH] [--quiet] [--stats] [--fail-alloc K | --fail-alloc-from K] "
-    "[--count-allocs] [--check-leaks] [--params FILE] [FILE...]\n";
+    "usage: kestrom-sim [--module PATH] [--quiet] [--stats] [--verbose] [--fail-alloc K | --fail-alloc-from K] "
+    "[--count-allocs] [--check-leaks] [--params FILE] [FILE...]\n"
+    "       kestrom-sim [--module PATH] [--check-leaks] --compare OLD.params NEW.params FILE...\n";
 
 const char *const theHelp =
     "Plays scenario files against the kestrom module in a simulated chat server; with no\n"
@@ -42,6 +52,10 @@ const char *const theHelp =
     "  --fail-alloc-from K   in each file, every module allocation from the K-th on fails\n"
     "  --count-allocs        after each file, its number of module allocations\n"
     "  --check-leaks         a module block still out after stop is a failed check\n"
+    "  --stats               after each file, the decisions per rule and the messages per type\n"
+    "  --verbose             every message of the crowds, not only a line per crowd at each advance\n"
+    "  --compare OLD NEW     plays each file with each parameter file in place of its own and\n"
+    "                        prints what NEW changes (exit status 0 nothing, 1 something, 2 an error)\n"
     "  --params FILE         start with this parameter file (as params-file FILE)\n"
     "  --version, --help     the version, or this help\n"
     "\n"
@@ -71,6 +85,7 @@ int main(int argc, char **argv) {
     kestrom::sim::RunOptions options;
     options.modulePath = defaultModulePath(argv[0]);
     std::vector<std::string> files;
+    std::vector<std::string> compare; // OLD and NEW
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -80,6 +95,11 @@ int main(int argc, char **argv) {
             options.quiet = true;
         } else if (arg == "--stats") {
             options.stats = true;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
+        } else if (arg == "--compare" && i + 2 < argc) {
+            compare = {argv[i + 1], argv[i + 2]};
+            i += 2;
         } else if ((arg == "--fail-alloc" || arg == "--fail-alloc-from") && hasValue) {
             const long k = countArg(argv[++i]);
             if (!k) {
@@ -106,6 +126,14 @@ int main(int argc, char **argv) {
         } else {
             files.push_back(arg);
         }
+    }
+
+    if (!compare.empty()) {
+        if (files.empty() || std::find(files.begin(), files.end(), "-") != files.end()) {
+            std::cerr << "kestrom-sim: --compare plays scenario files, not standard input\n" << theUsage;
+            return 2;
+        }
+        return kestrom::sim::crowd::compareParameterFiles(options, compare[0], compare[1], files, std::cout);
     }
 
     kestrom::sim::ScenarioRunner runner(options, std::cout);
