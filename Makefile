@@ -1,10 +1,10 @@
-# The two everyday commands are `make test` and `make demo`; see README.md.
+# The everyday commands are `make test`, `make demo` and `make play`; see README.md.
 
 BUILD    ?= build
 CMAKE_OPTS ?=
 JOBS     ?= 2
 
-.PHONY: all build test demo bench fuzz fuzz-run coverage memcheck sanitize clean
+.PHONY: all build test demo play bench fuzz fuzz-run coverage memcheck sanitize clean
 
 # Stops with one line naming the Debian package when TEST fails:
 #     @$(call need,TEST,WHAT,PACKAGE)
@@ -29,6 +29,21 @@ demo:
 	    cmake --build $(BUILD) -j$(JOBS) --target kestrom-sim; } >$(BUILD)/demo-build.log 2>&1 || \
 	    { cat $(BUILD)/demo-build.log; exit 1; }
 	@$(BUILD)/kestrom-sim examples/demo.scenario
+
+# The playground: the demo world in a browser (kestrom-sim --web).  It
+# builds the simulator and the checker quietly (output in
+# $(BUILD)/play-build.log), prints the page's URL and opens it when a
+# browser can be opened here; Ctrl-C stops it.
+PLAY_PORT ?= 8017
+play:
+	@echo "== building the simulator and the checker (output in $(BUILD)/play-build.log)"
+	@mkdir -p $(BUILD) && { cmake -S . -B $(BUILD) $(CMAKE_OPTS) && \
+	    cmake --build $(BUILD) -j$(JOBS) --target kestrom-sim kestrom-check; } >$(BUILD)/play-build.log 2>&1 || \
+	    { cat $(BUILD)/play-build.log; exit 1; }
+	@if command -v xdg-open >/dev/null 2>&1 && [ -n "$${DISPLAY}$${WAYLAND_DISPLAY}" ]; then \
+	    (sleep 1 && xdg-open http://127.0.0.1:$(PLAY_PORT)/ >/dev/null 2>&1) & \
+	fi; \
+	exec $(BUILD)/kestrom-sim --web --port $(PLAY_PORT) examples/playground.scenario
 
 # Google Benchmark figures (not part of `make test`).
 bench:

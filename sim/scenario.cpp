@@ -94,6 +94,29 @@ Directive parseDirective(std::string_view line, int lineNumber) {
 
 // ------------------------------------------------------------------ runner
 
+std::vector<Directive> parseScenario(std::istream &in, int &number) {
+    std::vector<Directive> directives;
+    std::string line;
+    number = 0;
+    while (readLine(in, line)) {
+        ++number;
+        if (isSkippable(line)) continue;
+        directives.push_back(parseDirective(line, number));
+        if (directives.back().verb != "params") continue;
+        const int opened = number;
+        for (;;) {
+            if (!readLine(in, line)) {
+                number = opened;
+                throw ScenarioError("params block without its end line");
+            }
+            ++number;
+            if (trimmed(line) == "end") break;
+            directives.back().block.push_back(line);
+        }
+    }
+    return directives;
+}
+
 void ScenarioRunner::runFile(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -103,25 +126,9 @@ void ScenarioRunner::runFile(const std::string &path) {
     }
     // Parse the whole file first: a file with a bad line is not run at all.
     std::vector<Directive> directives;
-    std::string line;
     int number = 0;
     try {
-        while (readLine(in, line)) {
-            ++number;
-            if (isSkippable(line)) continue;
-            directives.push_back(parseDirective(line, number));
-            if (directives.back().verb != "params") continue;
-            const int opened = number;
-            for (;;) {
-                if (!readLine(in, line)) {
-                    number = opened;
-                    throw ScenarioError("params block without its end line");
-                }
-                ++number;
-                if (trimmed(line) == "end") break;
-                directives.back().block.push_back(line);
-            }
-        }
+        directives = parseScenario(in, number);
     } catch (const ScenarioError &e) {
         out_ << path << ":" << number << ": " << e.what() << '\n';
         tally_.error = true;

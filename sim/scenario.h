@@ -44,6 +44,9 @@ bool isSkippable(std::string_view line);
 // One directive from its line; a params block's lines are added by the
 // caller.  Throws ScenarioError for an unknown verb or a wrong word count.
 Directive parseDirective(std::string_view line, int lineNumber);
+// Every directive of a scenario file, params blocks included.  Throws
+// ScenarioError for the first bad line; `lineNumber` is then its number.
+std::vector<Directive> parseScenario(std::istream &in, int &lineNumber);
 
 struct RunOptions {
     std::string modulePath;

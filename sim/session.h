@@ -50,6 +50,12 @@ public:
     std::vector<std::string> handles() const;
     const Server &server() const { return server_; }
     bool quitting() const { return quit_; }
+    // For tools that drive a session and show its world (kestrom-sim --web).
+    Server &server() { return server_; }
+    // The parameter file the module reads (or will read at start), or "";
+    // a scratch file of the server's when a params block wrote it.
+    const std::string &parameterPath() const { return paramsPath_; }
+    bool parametersFromBlock() const { return !paramsPath_.empty() && !paramsFromFile_; }
 
 private:
     static const VerbInfo verbs[];

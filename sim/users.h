@@ -62,6 +62,7 @@ public:
     void setAddress(std::array<uint8, 4> a) { std::memcpy(&rec.netAddress.ipAddress, a.data(), 4); }
 
     // Per-user storage of the plug-in (host memory), zero-filled.
+    size_t pluginInfoSize() const { return pluginInfo_.size(); }
     void resetPluginInfo(size_t bytes) {
         pluginInfo_.assign(bytes, 0);
         rec.pluginUserInfo = bytes ? pluginInfo_.data() : nullptr;

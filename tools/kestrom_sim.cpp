@@ -4,7 +4,11 @@
 //   kestrom-sim [--module PATH] [--quiet] [--stats] [--verbose] [--fail-alloc K | --fail-alloc-from K]
 //               [--count-allocs] [--check-leaks] [--params FILE] [FILE...]
 //   kestrom-sim [--module PATH] [--check-leaks] --compare OLD.params NEW.params FILE...
+//   kestrom-sim --web [--port N] [--module PATH] [FILE]
 //   kestrom-sim --version | --help
+//
+// --web serves the playground (tools/web/) on 127.0.0.1: a page that shows
+// the world of FILE (played to its end) and lets the operator act in it.
 //
 // --stats prints, after each file, the module's decisions per rule and the
 // messages per type (built as kestrom-sim-notrace, the program provides no
@@ -24,6 +28,7 @@
 #include "sim/console/console.h"
 #include "sim/crowd/compare.h"
 #include "sim/scenario.h"
+#include "tools/web/web.h"
 
 #include <unistd.h>
 
@@ -40,7 +45,8 @@ namespace {
 const char *const theUsage =
     "usage: kestrom-sim [--module PATH] [--quiet] [--stats] [--verbose] [--fail-alloc K | --fail-alloc-from K] "
     "[--count-allocs] [--check-leaks] [--params FILE] [FILE...]\n"
-    "       kestrom-sim [--module PATH] [--check-leaks] --compare OLD.params NEW.params FILE...\n";
+    "       kestrom-sim [--module PATH] [--check-leaks] --compare OLD.params NEW.params FILE...\n"
+    "       kestrom-sim --web [--port N] [--module PATH] [FILE]\n";
 
 const char *const theHelp =
     "Plays scenario files against the kestrom module in a simulated chat server; with no\n"
@@ -57,6 +63,8 @@ const char *const theHelp =
     "  --compare OLD NEW     plays each file with each parameter file in place of its own and\n"
     "                        prints what NEW changes (exit status 0 nothing, 1 something, 2 an error)\n"
     "  --params FILE         start with this parameter file (as params-file FILE)\n"
+    "  --web                 serve the playground for FILE on 127.0.0.1 (a page to watch and act)\n"
+    "  --port N              the playground's port (default 8017; 0: any free port)\n"
     "  --version, --help     the version, or this help\n"
     "\n"
     "Exit status: 0 every check held, 1 a check failed, 2 a file could not be run\n"
@@ -69,6 +77,21 @@ std::string defaultModulePath(const char *argv0) {
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) self = std::filesystem::absolute(argv0, ec);
     return (self.parent_path() / "kestrom.so").string();
+}
+
+// The playground for at most one file.
+int runWeb(const kestrom::sim::RunOptions &options, long port, const std::vector<std::string> &files,
+           const char *argv0) {
+    if (files.size() > 1 || port < 0 || port > 65535) {
+        std::cerr << "kestrom-sim: --web takes one file at most, --port a number from 0 to 65535\n" << theUsage;
+        return 2;
+    }
+    kestrom::web::WebOptions web;
+    web.run = options;
+    web.port = static_cast<int>(port);
+    web.file = files.empty() ? "" : files.front();
+    web.checker = std::filesystem::path(defaultModulePath(argv0)).replace_filename("kestrom-check").string();
+    return kestrom::web::runWeb(web);
 }
 
 // A count K >= 1 from the command line, or 0 when it is not one.
@@ -86,6 +109,8 @@ int main(int argc, char **argv) {
     options.modulePath = defaultModulePath(argv[0]);
     std::vector<std::string> files;
     std::vector<std::string> compare; // OLD and NEW
+    bool web = false;
+    long port = 8017;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -113,6 +138,12 @@ int main(int argc, char **argv) {
             options.countAllocs = true;
         } else if (arg == "--check-leaks") {
             options.checkLeaks = true;
+        } else if (arg == "--web") {
+            web = true;
+        } else if (arg == "--port" && hasValue) {
+            char *end = nullptr;
+            port = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || end == argv[i]) port = -1;
         } else if (arg == "--help" || arg == "-h") {
             std::cout << theUsage << '\n' << theHelp;
             return 0;
@@ -136,6 +167,7 @@ int main(int argc, char **argv) {
         return kestrom::sim::crowd::compareParameterFiles(options, compare[0], compare[1], files, std::cout);
     }
 
+    if (web) return runWeb(options, port, files, argv[0]);
     kestrom::sim::ScenarioRunner runner(options, std::cout);
     if (files.empty()) files.push_back("-");
     for (const std::string &file : files) {
