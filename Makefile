@@ -33,7 +33,9 @@ demo:
 # The playground: the demo world in a browser (kestrom-sim --web).  It
 # builds the simulator and the checker quietly (output in
 # $(BUILD)/play-build.log), prints the page's URL and opens it when a
-# browser can be opened here; Ctrl-C stops it.
+# browser can be opened here; Ctrl-C stops it.  It plays copies of the
+# examples in $(BUILD)/play/, made once, so that edits in the page stay
+# there and the examples stay as they are.
 PLAY_PORT ?= 8017
 play:
 	@echo "== building the simulator and the checker (output in $(BUILD)/play-build.log)"
@@ -43,7 +45,8 @@ play:
 	@if command -v xdg-open >/dev/null 2>&1 && [ -n "$${DISPLAY}$${WAYLAND_DISPLAY}" ]; then \
 	    (sleep 1 && xdg-open http://127.0.0.1:$(PLAY_PORT)/ >/dev/null 2>&1) & \
 	fi; \
-	exec $(BUILD)/kestrom-sim --web --port $(PLAY_PORT) examples/playground.scenario
+	mkdir -p $(BUILD)/play && cp -n examples/*.scenario examples/*.params $(BUILD)/play/; \
+	exec $(BUILD)/kestrom-sim --web --port $(PLAY_PORT) $(BUILD)/play/playground.scenario
 
 # Google Benchmark figures (not part of `make test`).
 bench:

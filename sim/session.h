@@ -56,6 +56,8 @@ public:
     // a scratch file of the server's when a params block wrote it.
     const std::string &parameterPath() const { return paramsPath_; }
     bool parametersFromBlock() const { return !paramsPath_.empty() && !paramsFromFile_; }
+    // The crowds started so far; null before the first.
+    const crowd::CrowdEngine *crowdEngine() const { return crowds_.get(); }
 
 private:
     static const VerbInfo verbs[];

@@ -59,13 +59,18 @@ void CrowdCounts::add(const CrowdCounts &o) {
     for (const auto &[rule, n] : o.refusedBy) refusedBy[rule] += n;
 }
 
-std::string CrowdCounts::text() const {
-    std::string s = std::to_string(sent) + " sent, " + std::to_string(passed) + " passed, " +
-                    std::to_string(refused) + " refused";
+std::string CrowdCounts::refusedByText() const {
     std::vector<std::pair<std::string, long>> rules(refusedBy.begin(), refusedBy.end());
     std::stable_sort(rules.begin(), rules.end(), [](const auto &a, const auto &b) { return a.second > b.second; });
     std::string by;
     for (const auto &[rule, n] : rules) by += (by.empty() ? "" : ", ") + rule + " " + std::to_string(n);
+    return by;
+}
+
+std::string CrowdCounts::text() const {
+    std::string s = std::to_string(sent) + " sent, " + std::to_string(passed) + " passed, " +
+                    std::to_string(refused) + " refused";
+    const std::string by = refusedByText();
     if (!by.empty()) s += " (" + by + ")";
     if (unsent) s += ", " + std::to_string(unsent) + " not sent";
     return s;

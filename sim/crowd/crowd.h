@@ -56,6 +56,8 @@ struct CrowdCounts {
 
     double refusedPercent() const { return sent ? 100.0 * static_cast<double>(refused) / static_cast<double>(sent) : 0; }
     void add(const CrowdCounts &other);
+    // "chat line 4 12, mimick line 9 3": the refusals by rule, most first.
+    std::string refusedByText() const;
     // "1213 sent, 1198 passed, 15 refused (chat line 4 12, mimick line 9 3)".
     std::string text() const;
 };

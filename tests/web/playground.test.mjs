@@ -189,6 +189,22 @@ test("a reload with a broken parameter file shows the problem by line and keeps 
   assert.match(readFileSync(file, "utf8"), /chat 9 1 public private warn/);
 });
 
+test("a crowd added from the page sends its traffic as the clock advances, counted by the rule that refused it", { timeout: 30000 }, async () => {
+  await page.waitForSelector("#crowd-form:not([hidden])", WAIT);
+  await page.$eval("#crowd-count", (i) => { i.value = "4"; });
+  await page.select("#crowd-profile", "flooder");
+  await page.$eval("#crowd-rate", (i) => { i.value = "60"; }); // bursts of ten lines every second or so
+  await page.click("#crowd-form button[type=submit]");
+  await page.waitForFunction(() => document.querySelector("#crowds tbody tr td")?.textContent === "flooder", WAIT);
+  // The columns: crowd, profile, users, sent, passed, refused, by, state.
+  await page.click('#advance-form button[type=submit]'); // five minutes
+  await page.waitForFunction(() => {
+    const cells = [...(document.querySelector("#crowds tbody tr")?.cells || [])].map((c) => c.textContent);
+    return cells[2] === "4" && Number(cells[3]) > 0 && /chat line 3 \d+/.test(cells[6]);
+  }, WAIT);
+  await shot("05-crowd");
+});
+
 test("stepping through a scenario shows each check's result where it ran", { timeout: 30000 }, async () => {
   await page.waitForFunction(() => [...document.querySelectorAll("#scenario-files option")].some((o) => o.value === "checks.scenario"), WAIT);
   await page.select("#scenario-files", "checks.scenario");
@@ -205,7 +221,7 @@ test("stepping through a scenario shows each check's result where it ran", { tim
   assert.match(await page.$eval('#scenario-rows li[data-line="13"] pre', (e) => e.textContent),
     /expected the message to be passed, got talk swallowed/);
   assert.match(await page.$eval("#room-title", (e) => e.textContent), /Hall/);
-  await shot("05-scenario-steps");
+  await shot("06-scenario-steps");
 });
 
 test("requests from another site, or to another host name, are refused", { timeout: 30000 }, async () => {
@@ -224,6 +240,6 @@ test("requests from another site, or to another host name, are refused", { timeo
   const answer = await page.evaluate(() => fetch("/api/advance", { method: "POST", headers: { "Content-Type": "application/json" },
     body: JSON.stringify({ seconds: 1 }) }).then((r) => r.status));
   assert.equal(answer, 200);
-  await shot("06-foreign-origin");
+  await shot("07-foreign-origin");
   assert.deepEqual(pageErrors, []);
 });

@@ -166,7 +166,7 @@ bool Playground::stepOnce() {
 
 void Playground::publish() {
     sim::Server &server = world_->session->server();
-    json update = {{"world", worldJson(server)}, {"rules", rulesJson(server.stats())}, {"feed", fresh_}};
+    json update = {{"world", worldJson(*world_->session)}, {"rules", rulesJson(server.stats())}, {"feed", fresh_}};
     if (publishedScript_ != script_.version) update["scenario"] = scenarioJson();
     publishedScript_ = script_.version;
     hub_.publish(jsonText(update));
@@ -195,7 +195,7 @@ Reply Playground::state() {
     sim::Server &server = world_->session->server();
     publish(); // whatever is pending goes out first, so the page misses nothing after `seq`
     return answer({{"seq", hub_.latest()},
-                   {"world", worldJson(server)},
+                   {"world", worldJson(*world_->session)},
                    {"rules", rulesJson(server.stats())},
                    {"scenario", scenarioJson()},
                    {"feed", json(backlog_)}});

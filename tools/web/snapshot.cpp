@@ -5,7 +5,9 @@
 #include "sim/clock.h"
 #include "sim/messages.h"
 #include "sim/session.h"
+#include "sim/crowd/crowd.h"
 
+#include <cstdio>
 #include <ctime>
 #include <unordered_map>
 
@@ -196,15 +198,41 @@ json entryOf(const DecisionsByMessage &decisions, const Event &e, long number, c
 
 std::string jsonText(const json &value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
 
-json worldJson(sim::Server &server) {
+namespace {
+
+// One row per crowd: what it is and what it sent so far.
+json crowdsJson(const sim::crowd::CrowdEngine *engine) {
+    json list = json::array();
+    if (!engine) return list;
+    for (const auto &c : engine->crowds()) {
+        const sim::crowd::CrowdCounts &t = c->total();
+        const std::string by = t.refusedByText();
+        char share[16];
+        std::snprintf(share, sizeof share, "%.1f%%", t.refusedPercent());
+        list.push_back({{"crowd", c->name()},
+                        {"profile", c->profile().name},
+                        {"users", c->members().size()},
+                        {"sent", t.sent},
+                        {"passed", t.passed},
+                        {"refused", share},
+                        {"by", by.empty() ? "-" : by},
+                        {"state", c->ended() ? "ended" : "running"}});
+    }
+    return list;
+}
+
+}  // namespace
+
+json worldJson(sim::Session &session) {
+    sim::Server &server = session.server();
     json rooms = json::array();
     for (const sim::SimRoom *r : server.rooms()) rooms.push_back(roomJson(server, *r));
     json users = json::array();
     for (const sim::SimUser *u : server.connectedUsers()) users.push_back(userJson(*u));
     json world = {{"running", server.running()}, {"clock", clockJson(server.now())}, {"rooms", rooms}, {"users", users}};
     // Crowds, when the simulator has them: the page then offers to add one
-    // (each crowd's counters go in this list).
-    if (sim::Session::findVerb("crowd")) world["crowds"] = json::array();
+    // and shows each crowd's counters.
+    if (sim::Session::findVerb("crowd")) world["crowds"] = crowdsJson(session.crowdEngine());
     return world;
 }
 

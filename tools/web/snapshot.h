@@ -4,6 +4,7 @@
 
 #include "sim/record.h"
 #include "sim/server.h"
+#include "sim/session.h"
 
 #include <nlohmann/json.hpp>
 
@@ -19,7 +20,7 @@ std::string jsonText(const json &value);
 
 // Rooms with their occupants, owner, flags, loose props and drawings; the
 // connected users with position, looks, rank and pins; the clock.
-json worldJson(sim::Server &server);
+json worldJson(sim::Session &session);
 
 // The decision statistics: one row per rule, one per message type.
 json rulesJson(const sim::DecisionStats &stats);

@@ -93,6 +93,7 @@ async function api(path, body) {
     return { ok: false, error: String(err) };
   }
   if (reply.ok === false && reply.error) status(reply.error, "error");
+  else if (body !== undefined && $("status").className === "error") status("", ""); // an action went through: the old error is stale
   return reply;
 }
 
@@ -565,12 +566,15 @@ async function loadScenarioList() {
 // ------------------------------------------------------------ crowds
 
 // Shown when the simulator has crowds (the state says so), with one row of
-// counters per crowd, whatever counters the state gives.
+// counters per crowd: these columns first, then whatever else the state gives.
+const CROWD_COLUMNS = ["crowd", "profile", "users", "sent", "passed", "refused", "by", "state"];
+
 function renderCrowdControl() {
   const crowds = view.world.crowds;
   $("crowd-form").hidden = !crowds;
   if (!crowds || !crowds.length) return;
-  const keys = Object.keys(crowds[0]);
+  const given = Object.keys(crowds[0]);
+  const keys = [...CROWD_COLUMNS.filter((k) => given.includes(k)), ...given.filter((k) => !CROWD_COLUMNS.includes(k))];
   replaceChildren($("crowds").tHead, [el("tr", {}, ...keys.map((k) => el("th", { text: k })))]);
   replaceChildren($("crowds").tBodies[0], crowds.map((c) => el("tr", {}, ...keys.map((k) => el("td", { text: String(c[k]) })))));
 }
