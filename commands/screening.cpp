@@ -6,16 +6,56 @@
 #include "commands/scan.h"
 #include "core/helpers.h"
 #include "core/trace.h"
+#include "limits/limits.h"
 #include "rooms/rooms.h"
+
+#include <cstring>
 
 namespace kestrom {
 
 namespace {
 
-// The first chat-goto entry whose phrase is the whole line, any case.
-const LimitValue *findChatGoto(const MyState *state, const char *line) {
-    for (const LimitValue *entry = state->limits[P_CHATGOTO]; entry; entry = entry->next)
-        if (entry->string && strcmpci(line, entry->string) == 0) return entry;
+// The hash of a line as strcmpci sees it: its length and its first and last
+// eight characters, case folded.  Lines that strcmpci finds equal have the
+// same hash.
+uint32_t phraseHash(const char *line) {
+    const size_t length = std::strlen(line);
+    uint32_t hash = 2166136261u ^ static_cast<uint32_t>(length);
+    const size_t head = length < 8 ? length : 8;
+    for (size_t i = 0; i < head; ++i) hash = (hash ^ static_cast<unsigned char>(foldCase(line[i]))) * 16777619u;
+    for (size_t i = length > 8 ? length - 8 : length; i < length; ++i)
+        hash = (hash ^ static_cast<unsigned char>(foldCase(line[i]))) * 16777619u;
+    return hash ^ (hash >> 15);
+}
+
+uint32_t bucketOf(uint32_t hash) { return hash & (PHRASE_BUCKETS - 1); }
+
+// Files the chain's phrases in their buckets, each bucket in chain order.
+void fillPhraseBuckets(MyState *state) {
+    LimitValue *tails[PHRASE_BUCKETS] = {};
+    for (LimitValue *&bucket : state->phraseBuckets) bucket = nullptr;
+    for (LimitValue *entry = state->limits[P_CHATGOTO]; entry; entry = entry->next) {
+        if (!entry->string) continue;
+        entry->phraseHash = phraseHash(entry->string);
+        entry->phraseNext = nullptr;
+        const uint32_t b = bucketOf(entry->phraseHash);
+        (tails[b] ? tails[b]->phraseNext : state->phraseBuckets[b]) = entry;
+        tails[b] = entry;
+    }
+}
+
+// The first chat-goto entry whose phrase is the whole line, any case: the
+// first in chain order among those of the line's bucket.
+const LimitValue *findChatGoto(MyState *state, const char *line) {
+    if (!state->limits[P_CHATGOTO]) return nullptr;
+    const uint32_t stamp = ruleChainStamp(state, P_CHATGOTO);
+    if (state->phraseStamp != stamp) {
+        fillPhraseBuckets(state);
+        state->phraseStamp = stamp;
+    }
+    const uint32_t hash = phraseHash(line);
+    for (const LimitValue *entry = state->phraseBuckets[bucketOf(hash)]; entry; entry = entry->phraseNext)
+        if (entry->phraseHash == hash && strcmpci(line, entry->string) == 0) return entry;
     return nullptr;
 }
 
