@@ -288,7 +288,7 @@ constexpr int RULE_CHOICE_SLOTS = 256; // per parameter, by room number
 constexpr int PHRASE_BUCKETS = 1024;
 
 // Buckets of the rooms' sanction entries, by room and identity.
-constexpr int SANCTION_BUCKETS = 2048;
+constexpr int SANCTION_BUCKETS = 4096;
 
 struct MyState {
     PluginID myPluginID;

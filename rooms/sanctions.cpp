@@ -37,10 +37,13 @@ int32_t keyOf(const RoomBadActor *entry, int key) {
 
 bool isFiledBy(const RoomBadActor *entry, int key) { return key == BY_ADDRESS || keyOf(entry, key) != 0; }
 
+constexpr int SANCTION_BUCKET_BITS = 12;
+static_assert(SANCTION_BUCKETS == 1 << SANCTION_BUCKET_BITS);
+
 RoomBadActor *&bucketOf(MyState *state, int key, const RoomDat *rd, int32_t value) {
-    uint64_t h = reinterpret_cast<uintptr_t>(rd) ^ (static_cast<uint64_t>(static_cast<uint32_t>(value)) << 20);
-    h *= 0x9E3779B97F4A7C15ull;
-    return state->sanctionBuckets[key][(h >> 40) & (SANCTION_BUCKETS - 1)];
+    const uint64_t h = (reinterpret_cast<uintptr_t>(rd) ^ (static_cast<uint64_t>(static_cast<uint32_t>(value)) << 16)) *
+                       0x9E3779B97F4A7C15ull;
+    return state->sanctionBuckets[key][h >> (64 - SANCTION_BUCKET_BITS)];
 }
 
 void fileEntry(MyState *state, RoomDat *rd, RoomBadActor *entry) {
@@ -83,14 +86,18 @@ RoomBadActor *findEntry(MyState *state, RoomDat *rd, ServerUserRec *user) {
             if (matchesUser(entry, user)) return entry;
         return nullptr;
     }
-    RoomBadActor *found = newestBy(state, BY_ADDRESS, rd, static_cast<int32_t>(user->netAddress.ipAddress));
+    const auto address = static_cast<int32_t>(user->netAddress.ipAddress);
     const auto counter = static_cast<int32_t>(user->counter);
+    const auto puid = static_cast<int32_t>(user->puidCtr);
+    // The three buckets are read at once rather than one after the other.
+    __builtin_prefetch(&bucketOf(state, BY_COUNTER, rd, counter));
+    __builtin_prefetch(&bucketOf(state, BY_PUID, rd, puid));
+    RoomBadActor *found = newestBy(state, BY_ADDRESS, rd, address);
     if (counter != 0) {
         RoomBadActor *byCounter = newestBy(state, BY_COUNTER, rd, counter);
         if (byCounter && (!found || byCounter->order > found->order) && UserRank(user) != RANK_GUEST)
             found = byCounter;
     }
-    const auto puid = static_cast<int32_t>(user->puidCtr);
     if (puid != 0) {
         RoomBadActor *byPuid = newestBy(state, BY_PUID, rd, puid);
         if (byPuid && (!found || byPuid->order > found->order)) found = byPuid;
@@ -100,6 +107,14 @@ RoomBadActor *findEntry(MyState *state, RoomDat *rd, ServerUserRec *user) {
 
 int32_t listCapacity(const MyState *state) {
     return state->mroomdiscipline > 0 ? state->mroomdiscipline : DEFAULT_BAD_ACTOR_CAPACITY;
+}
+
+// Asks for what removing the entry reads, all at once.
+void prefetchRemoval(const RoomDat *rd, RoomBadActor *entry) {
+    if (!rd->badActorIndex) return;
+    for (int key = 0; key < SANCTION_KEYS; ++key)
+        if (isFiledBy(entry, key)) __builtin_prefetch(&bucketOf(rd->badActorIndex, key, entry->room, keyOf(entry, key)));
+    if (entry->newer) __builtin_prefetch(entry->newer, 1);
 }
 
 // Unlinks an entry from its room's list and indexes and frees it.
@@ -138,11 +153,15 @@ void rememberPerp(ServerState *, MyState *state, ServerUserRec *user, ServerRoom
                   int32_t sanction) {
     RoomDat *rd = roomDat(state, room);
     if (!rd || !user || !sanction) return;
+    if (rd->oldestBadActor) __builtin_prefetch(rd->oldestBadActor); // likely to go
     if (RoomBadActor *entry = findEntry(state, rd, user)) {
         entry->flags |= sanction;
         return;
     }
-    if (rd->badActors >= listCapacity(state) && rd->oldestBadActor) removeEntry(rd, rd->oldestBadActor);
+    if (rd->badActors >= listCapacity(state) && rd->oldestBadActor) {
+        prefetchRemoval(rd, rd->oldestBadActor);
+        removeEntry(rd, rd->oldestBadActor);
+    }
     RoomBadActor *entry = newEntry(user, sanction);
     if (!entry) return;
     if (!rd->badActorList) rd->badActorIndex = state;
