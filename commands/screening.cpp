@@ -44,8 +44,9 @@ void fillPhraseBuckets(MyState *state) {
     }
 }
 
-// The first chat-goto entry whose phrase is the whole line, any case: the
-// first in chain order among those of the line's bucket.
+}  // namespace
+
+// The first in chain order among the entries of the line's bucket.
 const LimitValue *findChatGoto(MyState *state, const char *line) {
     if (!state->limits[P_CHATGOTO]) return nullptr;
     const uint32_t stamp = ruleChainStamp(state, P_CHATGOTO);
@@ -58,6 +59,8 @@ const LimitValue *findChatGoto(MyState *state, const char *line) {
         if (entry->phraseHash == hash && strcmpci(line, entry->string) == 0) return entry;
     return nullptr;
 }
+
+namespace {
 
 // The entry's room: the low 16 bits of maximum; 0 means the speaker's room.
 RoomID chatGotoRoom(const LimitValue *entry, const ServerUserRec *speaker) {
