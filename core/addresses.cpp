@@ -74,7 +74,14 @@ void fileUserAddress(ServerState *ss, MyState *state, ServerUserRec *user, UserD
 }
 
 void unfileUserAddress(MyState *state, UserDat *ud) {
-    if (ud && ud->addressFiled) unlink(state, ud);
+    if (!ud || !ud->addressFiled) return;
+    // Only a record found in its bucket is unlinked: a record of another
+    // start of the module (or never cleared) is left alone.
+    for (const UserDat *filed = state->addressBuckets[bucketOf(ud->filedAddress)]; filed; filed = filed->addressNext)
+        if (filed == ud) {
+            unlink(state, ud);
+            return;
+        }
 }
 
 AddressSharers usersSharingAddressByWalk(ServerState *ss, ServerUserRec *user) {

@@ -183,7 +183,10 @@ void noteUserDeletion(ServerState *ss, void *pluginDat, ServerUserRec *user) {
 void noteRoomCreation(ServerState *, void *pluginDat, ServerRoomRec *room) {
     MyState *state = asState(pluginDat);
     if (!state) return;
-    if (RoomDat *rd = roomDat(state, room)) *rd = RoomDat{};
+    if (RoomDat *rd = roomDat(state, room)) {
+        if (rd->badActorIndex == state) forgetBadActorIndex(rd); // a record handed over again
+        *rd = RoomDat{};
+    }
 }
 
 void noteRoomDeletion(ServerState *, void *pluginDat, ServerRoomRec *room) {

@@ -142,6 +142,12 @@ RoomBadActor *newEntry(ServerUserRec *user, int32_t sanction) {
 
 }  // namespace
 
+void forgetBadActorIndex(RoomDat *rd) {
+    if (rd->badActorIndex)
+        for (RoomBadActor *entry = rd->badActorList; entry; entry = entry->next) unfileEntry(rd->badActorIndex, entry);
+    rd->badActorIndex = nullptr;
+}
+
 void freeBadActorList(RoomDat *rd) {
     while (RoomBadActor *entry = rd->badActorList) removeEntry(rd, entry);
     rd->oldestBadActor = nullptr;
