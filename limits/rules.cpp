@@ -84,16 +84,26 @@ void forgetRuleChoices(MyState *state) {
     for (RuleChainMark &mark : state->ruleChains) mark = {};
 }
 
+// Chains this short, of rules without ranges, are walked: the walk costs
+// less than looking the choice up.
+constexpr int SHORT_WALK = 3;
+
 LimitValue *getRoomRule(MyState *state, int32_t param, ServerRoomRec *room) {
     LimitValue *first = state->limits[param];
     if (!first) return nullptr;
+    const int32_t kind = room ? roomKind(state, room) : 0;
+    int walked = 0;
+    for (LimitValue *rule = first;; rule = rule->next) {
+        if (!rule) return nullptr;
+        if (rule->roomNumbers || ++walked > SHORT_WALK) break;
+        if (room ? (rule->roomsChecked & kind) != 0 : rule->roomsChecked != 0) return rule;
+    }
     const uint32_t stamp = chainStamp(state, param, first);
     if (!room) {
         RuleChoice &choice = state->limboChoice[param];
         if (choice.stamp != stamp) choice = {stamp, 0, 0, walkChain(first, nullptr, 0)};
         return choice.rule;
     }
-    const int32_t kind = roomKind(state, room);
     const RoomID roomID = room->room.roomID;
     RuleChoice &choice = state->ruleChoices[param][static_cast<uint16_t>(roomID) % RULE_CHOICE_SLOTS];
     if (choice.stamp != stamp || choice.roomID != roomID || choice.kind != kind)
