@@ -28,4 +28,32 @@ inline constexpr double MAX_TIME_CALLS = 1.0;
 // A 300-line parameter file against reading it with fgets.
 inline constexpr double MAX_PARAMS_RATIO = 5.0;
 
+// One row of the scale table: a benchmark, divided by its reference measured
+// in the same run.
+struct ScaleRow {
+    const char *work;      // as the table prints it: "chat line, 1,000 rules per kind"
+    const char *benchmark; // registered name, e.g. "scale/chat_rules/1000"
+    const char *reference; // e.g. "scale/chat_rules/1"; null: the row is an
+                           // absolute time (then maxMs applies)
+    double maxRatio;       // goal as a ratio; 0: shown without a goal
+    double maxMs;          // goal as milliseconds of module time; 0: none
+};
+
+// The arrivals rows are the module's time in the logon timers (the
+// benchmark's manual time, also its counter module_ms); the others are CPU
+// time per message or per entry.
+inline constexpr ScaleRow SCALE_ROWS[] = {
+    {"1,000 arrivals at once, no dupip rule",          "scale/arrivals/1000",          nullptr, 0, 0},
+    {"3,000 arrivals at once, no dupip rule",          "scale/arrivals/3000",          nullptr, 0, 0},
+    {"10,000 arrivals at once, no dupip rule",         "scale/arrivals/10000",         nullptr, 0, 10.0},
+    {"1,000 arrivals at once, dupip rules, 2 an address",  "scale/arrivals_dupip/1000",  nullptr, 0, 0},
+    {"3,000 arrivals at once, dupip rules, 2 an address",  "scale/arrivals_dupip/3000",  nullptr, 0, 0},
+    {"10,000 arrivals at once, dupip rules, 2 an address", "scale/arrivals_dupip/10000", nullptr, 0, 10.0},
+    {"chat line, 100 rules per kind",                  "scale/chat_rules/100",         "scale/chat_rules/1", 0, 0},
+    {"chat line, 1,000 rules per kind",                "scale/chat_rules/1000",        "scale/chat_rules/1", 1.2, 0},
+    {"chat line, 1,000 chat-goto phrases",             "scale/chatgoto/1000",          "scale/chatgoto/1", 1.2, 0},
+    {"room entry, 2,000 disciplined users",            "scale/entry_sanctions/2000",   "scale/entry_sanctions/20", 1.5, 0},
+    {"adding a sanction, list of 2,000",               "scale/add_sanction/2000",      "scale/add_sanction/20", 1.5, 0},
+};
+
 }  // namespace kestrom::bench

@@ -169,7 +169,7 @@ KESTROM_COMMAND(setcolor) {
 // users are in the same room.
 KESTROM_COMMAND(take) {
     ServerUserRec *source = targetUser ? targetUser : user;
-    if (!getRoomLimit(serverState, state, state->limits[P_TAKE]) ||
+    if (!getRoomRule(state, P_TAKE, getUserRoom(serverState->currentUser)) ||
         source->user.roomID != user->user.roomID) {
         UserMessage(user, "%s", "The `take command is not permitted here");
         return 1;

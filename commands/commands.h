@@ -54,6 +54,10 @@ constexpr int NBR_COMMANDS = 57;
 // (setrank lines).
 extern CmdTable cmdTable[NBR_COMMANDS];
 
+// The first chat-goto entry (in chain order) whose phrase is the whole
+// line, ignoring case, or null.
+const LimitValue *findChatGoto(MyState *state, const char *line);
+
 // Puts every row's ranks back to the built-in values (at start).
 void resetCommandRanks();
 // The first row whose command cp names, or null.

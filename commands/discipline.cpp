@@ -107,7 +107,7 @@ KESTROM_COMMAND(namegag) {
 KESTROM_COMMAND(pinx) {
     if (!targetUser) return 1;
     wearOnlyPinProp(targetUser);
-    const Point spot = pinSpot(getRoomLimit(serverState, state, state->limits[P_PINX]));
+    const Point spot = pinSpot(getRoomRule(state, P_PINX, getUserRoom(serverState->currentUser)));
     targetUser->user.roomPos = spot;
     sendMsgUserMove(toUserRoom(targetUser), targetUser, spot);
     targetUser->flags |= HF_PINMARK;

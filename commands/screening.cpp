@@ -6,18 +6,85 @@
 #include "commands/scan.h"
 #include "core/helpers.h"
 #include "core/trace.h"
+#include "limits/limits.h"
 #include "rooms/rooms.h"
+
+#include <cstring>
 
 namespace kestrom {
 
 namespace {
 
-// The first chat-goto entry whose phrase is the whole line, any case.
-const LimitValue *findChatGoto(const MyState *state, const char *line) {
-    for (const LimitValue *entry = state->limits[P_CHATGOTO]; entry; entry = entry->next)
-        if (entry->string && strcmpci(line, entry->string) == 0) return entry;
+// Eight characters case folded as foldCase folds each ('A' to 'Z' only).
+uint64_t foldedEight(uint64_t x) {
+    constexpr uint64_t ONES = 0x0101010101010101ull, LOW7 = 0x7F * ONES, HIGH = 0x80 * ONES;
+    const uint64_t fromA = (x & LOW7) + (0x80 - 'A') * ONES; // high bit: at least 'A'
+    const uint64_t pastZ = (x & LOW7) + (0x80 - 'Z' - 1) * ONES; // high bit: past 'Z'
+    const uint64_t upper = (fromA ^ pastZ) & ~x & HIGH;
+    return x | (upper >> 2);
+}
+
+// The hash of a line as strcmpci sees it: its length and its first and last
+// eight characters, case folded.  Lines that strcmpci finds equal have the
+// same hash.
+uint32_t phraseHash(const char *line) {
+    const size_t length = std::strlen(line);
+    uint64_t head = 0, tail = 0;
+    if (length >= 8) {
+        std::memcpy(&head, line, 8);
+        std::memcpy(&tail, line + length - 8, 8);
+    } else {
+        std::memcpy(&head, line, length);
+        tail = head;
+    }
+    uint64_t h = (foldedEight(head) * 0x9E3779B97F4A7C15ull) ^ foldedEight(tail) ^ length;
+    h *= 0xC2B2AE3D27D4EB4Full;
+    return static_cast<uint32_t>(h >> 32);
+}
+
+uint32_t bucketOf(uint32_t hash) { return hash & (PHRASE_BUCKETS - 1); }
+
+// Files the chain's phrases in their buckets, each bucket in chain order.
+void fillPhraseBuckets(MyState *state) {
+    LimitValue *tails[PHRASE_BUCKETS] = {};
+    for (LimitValue *&bucket : state->phraseBuckets) bucket = nullptr;
+    for (LimitValue *entry = state->limits[P_CHATGOTO]; entry; entry = entry->next) {
+        if (!entry->string) continue;
+        entry->phraseHash = phraseHash(entry->string);
+        entry->phraseNext = nullptr;
+        const uint32_t b = bucketOf(entry->phraseHash);
+        (tails[b] ? tails[b]->phraseNext : state->phraseBuckets[b]) = entry;
+        tails[b] = entry;
+    }
+}
+
+constexpr int SHORT_PHRASE_LIST = 4;
+
+}  // namespace
+
+// A long list: the first in chain order among the entries of the line's
+// bucket.
+const LimitValue *findChatGoto(MyState *state, const char *line) {
+    const LimitValue *first = state->limits[P_CHATGOTO];
+    int entries = 0;
+    for (const LimitValue *entry = first; entry && entries <= SHORT_PHRASE_LIST; entry = entry->next) ++entries;
+    if (entries <= SHORT_PHRASE_LIST) { // a short list costs less walked than hashed
+        for (const LimitValue *entry = first; entry; entry = entry->next)
+            if (entry->string && strcmpci(line, entry->string) == 0) return entry;
+        return nullptr;
+    }
+    const uint32_t stamp = ruleChainStamp(state, P_CHATGOTO);
+    if (state->phraseStamp != stamp) {
+        fillPhraseBuckets(state);
+        state->phraseStamp = stamp;
+    }
+    const uint32_t hash = phraseHash(line);
+    for (const LimitValue *entry = state->phraseBuckets[bucketOf(hash)]; entry; entry = entry->phraseNext)
+        if (entry->phraseHash == hash && strcmpci(line, entry->string) == 0) return entry;
     return nullptr;
 }
+
+namespace {
 
 // The entry's room: the low 16 bits of maximum; 0 means the speaker's room.
 RoomID chatGotoRoom(const LimitValue *entry, const ServerUserRec *speaker) {

@@ -32,7 +32,7 @@ bool isNameChar(char c) { return isAlnum(c) || c == '_' || c == '.'; }
 
 // The rule of parameter `index` that applies in `room`, the user's room.
 LimitValue *ruleIn(MyState *state, int32_t index, ServerRoomRec *room) {
-    return getRoomLimitIn(state, state->limits[index], room);
+    return getRoomRule(state, index, room);
 }
 
 // The outcome of the mimick rule: refused, or the room whose memory takes

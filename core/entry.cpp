@@ -1,6 +1,7 @@
 // entry.cpp - the module's lifecycle entry points: start, stop, and the notes
 // the host sends when users and rooms come and go.
 #include "commands/commands.h"
+#include "core/addresses.h"
 #include "core/helpers.h"
 #include "core/memory.h"
 #include "core/state.h"
@@ -14,7 +15,7 @@ namespace {
 
 // Built-in default rules: roomsChecked, maximum, decay.
 constexpr LimitValue defaultRule(int32_t roomsChecked, uint32_t maximum, double decay) {
-    return LimitValue{nullptr, nullptr, roomsChecked, maximum, decay, nullptr, 0};
+    return LimitValue{nullptr, nullptr, roomsChecked, maximum, decay, nullptr, 0, nullptr, 0};
 }
 
 constexpr LimitValue D_ZONE = defaultRule(RC_PUBLIC, 12, 0.0);
@@ -102,7 +103,10 @@ void clearUserDat(UserDat *ud) {
 
 // Frees what a user's record points to.
 void releaseUserDat(MyState *state, ServerUserRec *user) {
-    if (UserDat *ud = userDat(state, user)) disposeAndClear(ud->lastChat);
+    UserDat *ud = userDat(state, user);
+    if (!ud) return;
+    disposeAndClear(ud->lastChat);
+    unfileUserAddress(state, ud);
 }
 
 // Frees what a room's record points to.
@@ -153,10 +157,14 @@ void shutdownServerPlugin(ServerState *ss, void *pluginDat) {
     freeStorage(state);
 }
 
-void noteUserCreation(ServerState *, void *pluginDat, ServerUserRec *user) {
+void noteUserCreation(ServerState *ss, void *pluginDat, ServerUserRec *user) {
     MyState *state = asState(pluginDat);
     if (!state || !user) return;
-    if (UserDat *ud = userDat(state, user)) clearUserDat(ud);
+    if (UserDat *ud = userDat(state, user)) {
+        unfileUserAddress(state, ud);
+        clearUserDat(ud);
+        fileUserAddress(ss, state, user, ud);
+    }
     scheduleArrivalEvents(state, user->user.userID);
 }
 
@@ -175,7 +183,10 @@ void noteUserDeletion(ServerState *ss, void *pluginDat, ServerUserRec *user) {
 void noteRoomCreation(ServerState *, void *pluginDat, ServerRoomRec *room) {
     MyState *state = asState(pluginDat);
     if (!state) return;
-    if (RoomDat *rd = roomDat(state, room)) *rd = RoomDat{};
+    if (RoomDat *rd = roomDat(state, room)) {
+        if (rd->badActorIndex == state) forgetBadActorIndex(rd); // a record handed over again
+        *rd = RoomDat{};
+    }
 }
 
 void noteRoomDeletion(ServerState *, void *pluginDat, ServerRoomRec *room) {

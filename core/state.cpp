@@ -4,6 +4,7 @@
 
 #include "core/helpers.h"
 #include "core/memory.h"
+#include "limits/limits.h"
 #include "params/params.h"
 #include "rooms/rooms.h"
 
@@ -19,6 +20,7 @@ void setParameter(MyState *state, int32_t index, const char *name, const LimitVa
     row.name = name;
     row.defaultValue = value;
     state->limits[index] = makeDefault(value);
+    forgetRuleChoices(state);
 }
 
 void freeLimits(MyState *state) {
@@ -32,6 +34,7 @@ void freeLimits(MyState *state) {
         DisposePtr(line);
     }
     for (LimitValue *&chain : state->limits) freeRuleChain(chain);
+    forgetRuleChoices(state);
 }
 
 void freeStorage(MyState *state) {

@@ -50,6 +50,10 @@ struct LimitValue {
     double decay;             // units regained per second; pinx: vertical coordinate
     char *string;             // chatgoto phrase, dupip pattern, or null
     int32_t line;             // parameter-file line it came from; 0: a built-in default
+    // chatgoto: the next phrase of the same bucket, in chain order, and the
+    // phrase's hash (commands/screening.cpp).
+    LimitValue *phraseNext;
+    uint32_t phraseHash;
 };
 
 constexpr uint32_t LIMIT_UNLIMITED = 0xFFFFFFFFu;
@@ -160,6 +164,12 @@ constexpr int32_t SANCTION_KICK = 0x02;
 constexpr int32_t SANCTION_GAG = 0x04;
 constexpr int32_t SANCTION_PROPGAG = 0x08;
 
+struct RoomDat;
+struct MyState;
+
+// The identities an entry is found by (rooms/sanctions.cpp).
+enum SanctionKey : int32_t { BY_ADDRESS = 0, BY_COUNTER = 1, BY_PUID = 2, SANCTION_KEYS = 3 };
+
 // One disciplined user of a room.  Newest first.
 struct RoomBadActor {
     RoomBadActor *next;
@@ -168,6 +178,13 @@ struct RoomBadActor {
     int32_t puid;      // the user's puidCtr when recorded
     int32_t ipAddress; // the user's address, as the host stores it
     char username[32]; // display name, at most 31 characters
+    // Where the entry stands in the registry's indexes: the next newer entry
+    // of the list, the room's record, the entry's age (the larger, the
+    // newer), and the next entry of each index bucket (newest first).
+    RoomBadActor *newer;
+    RoomDat *room;
+    uint64_t order;
+    RoomBadActor *sameKey[SANCTION_KEYS];
 };
 
 // ---------------------------------------------------------------- pins
@@ -211,6 +228,12 @@ struct UserDat {
     int32_t flags;       // UF_ bits
     int32_t clientType;  // logon auxFlags & 0x80000000
     uint32_t lastChatCapacity; // bytes of the lastChat block, while there is one
+    // The user's place among the connected users by address (core/addresses.cpp).
+    ServerUserRec *self;     // the user, while filed
+    UserDat *addressNext;    // the next user of the same bucket, in the host's list order
+    UserDat *addressPrev;
+    IPAddress filedAddress;  // the address it is filed under
+    bool addressFiled;
 };
 
 // ------------------------------------------------------ per-room records
@@ -228,6 +251,9 @@ struct RoomDat {
     uint32_t lastChatCapacity;   // bytes of the lastChat block, while there is one
     time_t ownerLogoffTime;      // when the member owner last logged off
     RoomBadActor *badActorList;  // the room's disciplined users
+    RoomBadActor *oldestBadActor; // the last of badActorList
+    int32_t badActors;           // entries in badActorList
+    MyState *badActorIndex;       // the state whose indexes hold the entries
 };
 
 // ------------------------------------------------------------ the module
@@ -236,6 +262,33 @@ constexpr const char *theVersionNumber = "4.0.4";
 // Told to arriving users, and to everyone when the switch is turned on.
 constexpr const char *theWizardsMayMsg =
     "NOTE: Operators may enter closed and passworded member rooms on this server.";
+
+// Buckets of the table of connected users by address.
+constexpr int ADDRESS_BUCKETS = 4096;
+
+// The rule choice memo (limits/rules.cpp).  A chain is marked with a stamp
+// that changes whenever the chain may have changed: a load, or a chain whose
+// head or last rule is no longer what it was.
+struct RuleChainMark {
+    const LimitValue *head;
+    const LimitValue *tail;
+    uint32_t stamp; // 0: not marked yet
+};
+// One choice made: the rule of a parameter's chain (stamp) for a room
+// number of one kind.
+struct RuleChoice {
+    uint32_t stamp;
+    int16_t roomID;
+    int16_t kind;
+    LimitValue *rule;
+};
+constexpr int RULE_CHOICE_SLOTS = 256; // per parameter, by room number
+
+// Buckets of the chat-goto phrases by their case-folded hash.
+constexpr int PHRASE_BUCKETS = 1024;
+
+// Buckets of the rooms' sanction entries, by room and identity.
+constexpr int SANCTION_BUCKETS = 4096;
 
 struct MyState {
     PluginID myPluginID;
@@ -268,6 +321,22 @@ struct MyState {
     void (*traceDecision)(const KestromDecision *decision);
     uint32 traceMessageType;  // the message in hand; 0 in a timer action
     int32_t traceTimerAction; // the timer action in hand; -1 in a message
+    // The connected users by address: the duplicate-address check at logon
+    // reads only the users sharing an address.  Built from the host's user
+    // list when first needed, then kept as users come and go.
+    bool addressTableBuilt;
+    UserDat *addressBuckets[ADDRESS_BUCKETS];
+    // The rule each parameter's chain gives a room of a number and kind, and
+    // the user in no room.
+    RuleChainMark ruleChains[NBR_PARAMETERS];
+    RuleChoice limboChoice[NBR_PARAMETERS];
+    RuleChoice ruleChoices[NBR_PARAMETERS][RULE_CHOICE_SLOTS];
+    // The chat-goto phrases by hash, filled for the chain's stamp.
+    uint32_t phraseStamp;
+    LimitValue *phraseBuckets[PHRASE_BUCKETS];
+    // Every room's sanction entries by address, counter and PUID.
+    uint64_t lastSanctionOrder;
+    RoomBadActor *sanctionBuckets[SANCTION_KEYS][SANCTION_BUCKETS];
 };
 
 // --------------------------------------------------------------- lifecycle

@@ -4,6 +4,7 @@
 // either finishes (the event is freed), waits for the user to be placed or
 // identified (the same event comes back a second later), or re-arms itself
 // (announcements, daily).
+#include "core/addresses.h"
 #include "core/helpers.h"
 #include "core/memory.h"
 #include "core/state.h"
@@ -43,7 +44,7 @@ bool roomStillExists(ServerState *ss, const ServerRoomRec *wanted) {
 
 // The rule of `param` that selects the room, or null.
 const LimitValue *roomRule(MyState *state, int32_t param, ServerRoomRec *room) {
-    return getRoomLimitIn(state, state->limits[param], room);
+    return getRoomRule(state, param, room);
 }
 
 // Strips the user's worn props and tells everyone in the room.
@@ -127,14 +128,10 @@ const LimitValue *bestDupipRule(const MyState *state, IPAddress ip) {
 // Logs off the last of several users sharing the user's address when the
 // best dupip rule allows fewer; nobody when one of them is an operator.
 void checkDuplicateAddresses(ServerState *ss, MyState *state, ServerUserRec *user) {
-    int sharing = 0, highestRank = RANK_GUEST;
-    ServerUserRec *last = nullptr;
-    for (ServerUserRec *other = ss->userList; other; other = other->nextUser) {
-        if (other->netAddress.ipAddress != user->netAddress.ipAddress) continue;
-        ++sharing;
-        if (UserRank(other) > highestRank) highestRank = UserRank(other);
-        last = other;
-    }
+    if (!state->limits[P_DUPIP]) return; // no rule: nobody is ever logged off
+    const AddressSharers sharers = usersSharingAddress(ss, state, user);
+    const int sharing = sharers.count, highestRank = sharers.highestRank;
+    ServerUserRec *last = sharers.last;
     const int others = sharing - 1;
     if (others <= 0 || highestRank > RANK_MEMBER) return;
     const LimitValue *rule = bestDupipRule(state, user->netAddress.ipAddress);

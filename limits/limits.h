@@ -16,6 +16,16 @@ LimitValue *getRoomLimit(ServerState *serverState, MyState *state, LimitValue *f
 // The same for a room already in hand (null: the user is in no room).
 LimitValue *getRoomLimitIn(MyState *state, LimitValue *first, ServerRoomRec *room);
 
+// The rule of parameter `param` (its chain in state->limits) that selects
+// `room` (null: the user is in no room): the rule the chain walk gives,
+// remembered per room number and kind until the chain changes.
+LimitValue *getRoomRule(MyState *state, int32_t param, ServerRoomRec *room);
+// The stamp of parameter `param`'s chain: it changes whenever the chain may
+// have (a load, another head or last rule), and is never 0.
+uint32_t ruleChainStamp(MyState *state, int32_t param);
+// Forgets every rule choice: the chains were replaced or reordered.
+void forgetRuleChoices(MyState *state);
+
 // How `rule` was chosen for `room` (null: limbo), into the trace record.
 void describeSelection(const MyState *state, const LimitValue *rule, ServerRoomRec *room,
                        KestromDecision *d);

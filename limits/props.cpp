@@ -82,7 +82,7 @@ int anotherPropAlreadyAt(ServerState *serverState, MyState *state, const LPropRe
     ServerRoomRec *room = getUserRoom(user);
     if (!room) return refusedInNoRoom(state, user);
     if (isPrivileged(user)) return 0;
-    const LimitValue *zone = getRoomLimitIn(state, state->limits[P_ZONE], room);
+    const LimitValue *zone = getRoomRule(state, P_ZONE, room);
     if (!zone) return 0;
 
     LoosePropWalk walk(room);

@@ -47,6 +47,70 @@ LimitValue *getRoomLimitIn(MyState *state, LimitValue *first, ServerRoomRec *roo
     return nullptr;
 }
 
+namespace {
+
+// Stamps never repeat while the module is loaded, so that a choice made
+// under one chain (or one start of the module) is never taken for another.
+uint32_t theLastStamp = 0;
+
+uint32_t newStamp() {
+    if (++theLastStamp == 0) ++theLastStamp;
+    return theLastStamp;
+}
+
+// The chain's stamp, renewed when its head or last rule has changed.
+uint32_t chainStamp(MyState *state, int32_t param, const LimitValue *head) {
+    RuleChainMark &mark = state->ruleChains[param];
+    if (mark.stamp != 0 && mark.head == head && !(mark.tail && mark.tail->next)) return mark.stamp;
+    const LimitValue *tail = head;
+    while (tail && tail->next) tail = tail->next;
+    mark = {head, tail, newStamp()};
+    return mark.stamp;
+}
+
+LimitValue *walkChain(LimitValue *first, const ServerRoomRec *room, int32_t kind) {
+    for (LimitValue *rule = first; rule; rule = rule->next)
+        if (ruleSelects(rule, room, kind)) return rule;
+    return nullptr;
+}
+
+}  // namespace
+
+uint32_t ruleChainStamp(MyState *state, int32_t param) {
+    return chainStamp(state, param, state->limits[param]);
+}
+
+void forgetRuleChoices(MyState *state) {
+    for (RuleChainMark &mark : state->ruleChains) mark = {};
+}
+
+// Chains this short, of rules without ranges, are walked: the walk costs
+// less than looking the choice up.
+constexpr int SHORT_WALK = 3;
+
+LimitValue *getRoomRule(MyState *state, int32_t param, ServerRoomRec *room) {
+    LimitValue *first = state->limits[param];
+    if (!first) return nullptr;
+    const int32_t kind = room ? roomKind(state, room) : 0;
+    int walked = 0;
+    for (LimitValue *rule = first;; rule = rule->next) {
+        if (!rule) return nullptr;
+        if (rule->roomNumbers || ++walked > SHORT_WALK) break;
+        if (room ? (rule->roomsChecked & kind) != 0 : rule->roomsChecked != 0) return rule;
+    }
+    const uint32_t stamp = chainStamp(state, param, first);
+    if (!room) {
+        RuleChoice &choice = state->limboChoice[param];
+        if (choice.stamp != stamp) choice = {stamp, 0, 0, walkChain(first, nullptr, 0)};
+        return choice.rule;
+    }
+    const RoomID roomID = room->room.roomID;
+    RuleChoice &choice = state->ruleChoices[param][static_cast<uint16_t>(roomID) % RULE_CHOICE_SLOTS];
+    if (choice.stamp != stamp || choice.roomID != roomID || choice.kind != kind)
+        choice = {stamp, roomID, static_cast<int16_t>(kind), walkChain(first, room, kind)};
+    return choice.rule;
+}
+
 void describeSelection(const MyState *state, const LimitValue *rule, ServerRoomRec *room,
                        KestromDecision *d) {
     d->selection = KESTROM_SELECT_NONE;

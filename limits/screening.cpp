@@ -55,7 +55,7 @@ int32_t avatarChangeCost(const ServerUserRec *user, int32_t nbrProps, const Asse
 int rateRefuses(ServerState *serverState, MyState *state, UserDat *ud, ServerRoomRec *room,
                 const RateKind &kind, int32_t units) {
     if (!ud) return 0;
-    const LimitValue *rule = getRoomLimitIn(state, state->limits[kind.index], room);
+    const LimitValue *rule = getRoomRule(state, kind.index, room);
     if (!rule) return 0;
     return checkLimit(serverState, state, &(ud->*kind.history), rule, ud, kind.index, units,
                       kind.type);
@@ -104,7 +104,7 @@ int propDelBlocked(ServerState *serverState, MyState *state, int32_t propNum) {
     if (loosePropsFrozen(state, user, room, roomDat(state, room))) return 1;
     if (isPrivileged(user) || propNum != -1) return 0;
 
-    const LimitValue *rule = getRoomLimitIn(state, state->limits[P_CLEARLOOSEPROPS], room);
+    const LimitValue *rule = getRoomRule(state, P_CLEARLOOSEPROPS, room);
     if (!rule) return 0;
     const int32_t people = room->room.nbrPeople;
     if (room->room.nbrPeople <= rule->maximum || user->lastOwnedRoom == room) {
@@ -132,7 +132,7 @@ int avatarComingTooFast(ServerState *serverState, MyState *state, int32_t nbrPro
     if (nbrProps == 0 || !room) return 0;
 
     const RoomDat *rd = roomDat(state, room);
-    const LimitValue *rule = getRoomLimitIn(state, state->limits[P_NODUPAVATARS], room);
+    const LimitValue *rule = getRoomRule(state, P_NODUPAVATARS, room);
     const bool roomBarsDuplicates =
         rd && (rd->flags & RF_RNODUPAVATARS) && !isMemberOwnerOf(user, room);
     if (!rule && !roomBarsDuplicates) return 0;
@@ -163,7 +163,7 @@ int moveComingTooFast(ServerState *serverState, MyState *state, Point pos) {
         if (rateRefuses(serverState, state, ud, room, slide ? SLIDE_RATE : MOVE_RATE)) return 1;
     }
 
-    const LimitValue *zone = getRoomLimitIn(state, state->limits[P_AVATARZONE], room);
+    const LimitValue *zone = getRoomRule(state, P_AVATARZONE, room);
     if (!zone) return 0;
     if (!room) return refusedInNoRoom(state, user);
     const int slot = occupantWithin(serverState, room, user, pos, zone->maximum);

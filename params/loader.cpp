@@ -11,6 +11,7 @@
 #include "commands/commands.h"
 #include "commands/scan.h"
 #include "core/memory.h"
+#include "limits/limits.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -689,6 +690,7 @@ void sortTypeLimits(ServerUserRec *, MyState *state) {
         *rangedTail = plain;
         chain = ranged;
     }
+    forgetRuleChoices(state);
 }
 
 }  // namespace kestrom

@@ -18,6 +18,9 @@ void forgivePerp(ServerState *serverState, MyState *state, ServerUserRec *user,
 int32_t getUserSanctions(MyState *state, ServerUserRec *user, ServerRoomRec *room, UserDat *ud);
 // 1 when user may enter room dest; 0 after telling the user why not.
 int roomEntryPermitted(ServerState *serverState, MyState *state, RoomID dest, ServerUserRec *user);
+// Takes a room's entries out of the registry's indexes (they stay listed;
+// the list is then searched by walking it).
+void forgetBadActorIndex(RoomDat *rd);
 // Frees every entry of a room's list.
 void freeBadActorList(RoomDat *rd);
 
