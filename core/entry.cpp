@@ -157,6 +157,7 @@ void noteUserCreation(ServerState *, void *pluginDat, ServerUserRec *user) {
     MyState *state = asState(pluginDat);
     if (!state || !user) return;
     if (UserDat *ud = userDat(state, user)) clearUserDat(ud);
+    holdUserAtHand(state, user);
     scheduleArrivalEvents(state, user->user.userID);
 }
 
@@ -164,6 +165,7 @@ void noteUserDeletion(ServerState *ss, void *pluginDat, ServerUserRec *user) {
     MyState *state = asState(pluginDat);
     if (!state || !user) return;
     releaseUserDat(state, user);
+    dropUserAtHand(state, user);
     if (!ss) return;
     for (ServerRoomRec *room = ss->roomList; room; room = room->nextRoom) {
         if (room->memberOwner != user->counter) continue;

@@ -237,6 +237,9 @@ constexpr const char *theVersionNumber = "4.0.4";
 constexpr const char *theWizardsMayMsg =
     "NOTE: Operators may enter closed and passworded member rooms on this server.";
 
+// Slots of MyState.usersAtHand: a power of two.
+constexpr uint32_t USERS_AT_HAND = 4096;
+
 struct MyState {
     PluginID myPluginID;
     int32_t argc;
@@ -268,6 +271,11 @@ struct MyState {
     void (*traceDecision)(const KestromDecision *decision);
     uint32 traceMessageType;  // the message in hand; 0 in a timer action
     int32_t traceTimerAction; // the timer action in hand; -1 in a message
+    // Connected users at hand for the occupant scans (connectedUser in
+    // core/helpers.h): the host's record of a user at the slot of its ID's
+    // low bits, set at creation and on a look-up, cleared at deletion.  A
+    // slot holds null or a connected user, whose ID may be another's.
+    ServerUserRec *usersAtHand[USERS_AT_HAND];
 };
 
 // --------------------------------------------------------------- lifecycle

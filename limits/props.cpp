@@ -122,21 +122,35 @@ void copyAndSortProps(const AssetSpec *input, AssetSpec *output, int32_t count) 
             }
 }
 
-int isThereADuplicateAvatar(ServerState *serverState, MyState *, ServerRoomRec *room,
+// Each occupant's first props are first compared by their signature, which
+// does not depend on their order: only lists with the same signature are
+// copied, sorted and compared id by id, so a scan costs occupants x props.
+// The signature is taken before the occupant's number of props is read (a
+// list that differs in its first nbrProps entries differs either way): most
+// occupants are then settled by the part of the record that holds the ID.
+int isThereADuplicateAvatar(ServerState *serverState, MyState *state, ServerRoomRec *room,
                             ServerUserRec *ignoreuser, int32_t nbrProps, const AssetSpec *props,
                             UserID *wearer) {
     if (wearer) *wearer = 0;
     if (nbrProps < 0 || nbrProps > KESTROM_MAX_WORN_PROPS) return 1;
-    if (isPrivileged(serverState->currentUser) || !room->occupants) return 0;
+    const UserID *occupants = room->occupants;
+    if (isPrivileged(serverState->currentUser) || !occupants) return 0;
+    const uint64_t signature = propListSignature(props, nbrProps);
     AssetSpec wanted[KESTROM_MAX_WORN_PROPS];
-    copyAndSortProps(props, wanted, nbrProps);
+    bool wantedSorted = false;
 
     const UserID ignored = ignoreuser ? ignoreuser->user.userID : 0;
-    for (int slot = 0; slot < serverState->maxPeoplePerRoom; ++slot) {
-        const UserID id = room->occupants[slot];
+    const int slots = serverState->maxPeoplePerRoom;
+    for (int slot = 0; slot < slots; ++slot) {
+        const UserID id = occupants[slot];
         if (id == 0 || id == ignored) continue;
-        const ServerUserRec *other = GetServerUser(id);
-        if (!other || other->user.nbrProps != nbrProps) continue;
+        const ServerUserRec *other = connectedUser(state, id);
+        if (!other || propListSignature(other->user.propSpec, nbrProps) != signature) continue;
+        if (other->user.nbrProps != nbrProps) continue;
+        if (!wantedSorted) {
+            copyAndSortProps(props, wanted, nbrProps);
+            wantedSorted = true;
+        }
         AssetSpec worn[KESTROM_MAX_WORN_PROPS];
         copyAndSortProps(other->user.propSpec, worn, nbrProps);
         if (!sameIds(wanted, worn, nbrProps)) continue;
