@@ -64,7 +64,10 @@ bool isWord(const char *word, int32_t length, const char *name) {
 // where reading stopped.
 int32_t readNumber(const char *p, const char **end) {
     const char *q = p;
-    while (std::isspace(static_cast<unsigned char>(*q))) ++q;
+    // No locale counts a digit or a sign as white space.
+    while (!(*q >= '0' && *q <= '9') && *q != '-' && *q != '+' &&
+           std::isspace(static_cast<unsigned char>(*q)))
+        ++q;
     const bool negative = *q == '-';
     if (*q == '-' || *q == '+') ++q;
     if (*q < '0' || *q > '9') {
@@ -92,9 +95,39 @@ int32_t readNumberInWord(const char *p, const char **end) {
     return readNumber(p, end);
 }
 
+// Powers of ten a double holds exactly.
+constexpr double EXACT_TENS[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// A real written as [sign] digits [. digits] with at most 15 digits and no
+// exponent, as strtod reads it when the decimal point is '.': the digits as
+// a whole number and the power of ten both exact, their quotient is the
+// correctly rounded value.  False for anything else.
+bool readShortReal(const char *p, double *value, const char **end) {
+    const char *q = p;
+    const bool negative = *q == '-';
+    if (*q == '-' || *q == '+') ++q;
+    int64_t digits = 0;
+    int count = 0, decimals = 0;
+    for (; *q >= '0' && *q <= '9'; ++q, ++count)
+        if (count < 15) digits = digits * 10 + (*q - '0');
+    if (*q == '.')
+        for (++q; *q >= '0' && *q <= '9'; ++q, ++count, ++decimals)
+            if (count < 15) digits = digits * 10 + (*q - '0');
+    // An exponent, a hexadecimal number or too many digits: strtod's own.
+    if (count == 0 || count > 15 || *q == 'e' || *q == 'E' || *q == 'x' || *q == 'X') return false;
+    const double magnitude = static_cast<double>(digits) / EXACT_TENS[decimals];
+    *value = negative ? -magnitude : magnitude;
+    *end = q;
+    return true;
+}
+
 // A real as strtod reads it; 0 and the position unchanged when none can be
 // read.  Infinities and NaNs count as unreadable: no rule can use them.
-double readReal(const char *p, const char **end) {
+double readReal(const char *p, const char **end, bool pointIsDot) {
+    double shortValue = 0;
+    if (pointIsDot && readShortReal(p, &shortValue, end)) return shortValue;
     char *stop = nullptr;
     const double value = std::strtod(p, &stop);
     if (stop == p || !std::isfinite(value)) {
@@ -322,7 +355,7 @@ int applySetrank(const LineContext &cx, const Keyword &) {
 
 // The keywords, in the order they are tried; any other first word names a
 // parameter.
-const Keyword theKeywords[] = {
+constexpr Keyword theKeywords[] = {
     {"mroombg",          setPicture,          nullptr,                    &Config::mRoomBG,        "Picture file name longer than 31, mroombg set off"},
     {"wizinmemberrooms", setWizInMemberRooms, &Config::wizInMemberRooms,  nullptr,                 "wizinmemberrooms not yes or no - ignored"},
     {"rownerinroom",     setSwitch,           &Config::rownerInRoom,      nullptr,                 "rownerinroom not yes or no - ignored"},
@@ -338,16 +371,27 @@ const Keyword theKeywords[] = {
     {"guestwiz",         setSwitch,           &Config::guestWiz,          nullptr,                 "guestwiz not yes or no - ignored"},
 };
 
+// The keyword that the word of `length` characters at `word` is, or null.
+// Every keyword is written in lower case.
+const Keyword *findKeyword(const char *word, int32_t length) {
+    const char first = foldCase(word[0]);
+    for (const Keyword &keyword : theKeywords)
+        if (keyword.word[0] == first && isWord(word, length, keyword.word)) return &keyword;
+    return nullptr;
+}
+
+int buildRule(MyState *state, Config &config, ServerUserRec *user, const char *lp, int32_t length,
+              int lineno, const char *line);
+
 // One line that holds a word: a keyword line or a rule line.
 int takeLine(MyState *state, Config &config, ServerUserRec *user, const char *line, int lineno,
              const char *first) {
     const int32_t length = wordLength(first);
-    for (const Keyword &keyword : theKeywords) {
-        if (!isWord(first, length, keyword.word)) continue;
-        const LineContext cx{state, config, user, line, lineno, followingWord(first)};
-        return keyword.handle(cx, keyword);
+    if (const Keyword *keyword = findKeyword(first, length)) {
+        const LineContext cx{state, config, user, line, lineno, nextWord(first + length)};
+        return keyword->handle(cx, *keyword);
     }
-    return buildLimitValue(state, config, user, first, lineno, line);
+    return buildRule(state, config, user, first, length, lineno, line);
 }
 
 // Opens the parameter file for reading; sets errno.  Only a regular file
@@ -383,18 +427,18 @@ void reportFileError(ServerUserRec *user, const char *what, int err, const char 
 
 // Reads every line of f; 0 when the load must fail (already reported).
 int readLines(MyState *state, Config &config, ServerUserRec *user, FILE *f, const char *path) {
-    char line[PARAM_LINE_SIZE];
+    ParameterLines lines(f);
     int lineno = 0;
-    while (readline(line, PARAM_LINE_SIZE, f)) {
+    size_t length = 0;
+    bool complete = false;
+    while (const char *line = lines.next(&length, &complete)) {
         ++lineno;
-        const size_t length = std::strlen(line);
-        if (length == 0 || line[length - 1] != '\n') {
+        if (!complete) {
             char text[PATH_REPORT_SIZE];
             std::snprintf(text, sizeof text, "Line %d in file %s too long", lineno, path);
             reportLoadFailure(user, text);
             return 0;
         }
-        line[length - 1] = '\0';
         const char *first = nextWord(line);
         if (!first || *first == '#') continue;
         if (!takeLine(state, config, user, line, lineno, first)) return 0;
@@ -433,6 +477,53 @@ int loadParameterFile(MyState *state, ServerUserRec *user) {
     sortTypeLimits(user, state);
     showParameters(state, user, 1);
     return 1;
+}
+
+void ParameterLines::refill() {
+    std::memmove(block_, block_ + at_, end_ - at_);
+    end_ -= at_;
+    at_ = 0;
+    const size_t wanted = BLOCK - end_;
+    const size_t got = std::fread(block_ + end_, 1, wanted, f_);
+    end_ += got;
+    if (got < wanted) {
+        ended_ = true;
+        failed_ = std::ferror(f_) != 0;
+    }
+}
+
+// The rules of readline below, over the bytes in the block: a line is what
+// one fgets call would take (up to 299 characters, through a newline), and
+// the block always holds one character beyond it unless the file ends.
+char *ParameterLines::next(size_t *length, bool *complete) {
+    constexpr size_t MOST = PARAM_LINE_SIZE - 1; // what fgets takes at most
+    if (end_ - at_ <= MOST && !ended_) refill();
+    if (failed_ || at_ == end_) return nullptr;
+    char *line = block_ + at_;
+    const size_t held = end_ - at_;
+    size_t text = 0;
+    if (const auto *newline = static_cast<const char *>(std::memchr(line, '\n', held < MOST ? held : MOST))) {
+        const size_t taken = static_cast<size_t>(newline - line);
+        at_ += taken + 1;
+        text = taken > 0 && line[taken - 1] == '\r' ? taken - 1 : taken;
+        *complete = true;
+    } else if (held > MOST) {
+        // The buffer full without a newline, and the one more character
+        // read: only a CR and then a LF end the line.
+        at_ += MOST + 1;
+        text = MOST - 1;
+        *complete = line[MOST - 1] == '\r' && line[MOST] == '\n';
+    } else {
+        // The file's last line, without a newline: one when it is short
+        // enough (a CR at its end dropped).
+        at_ = end_;
+        text = held - (line[held - 1] == '\r');
+        *complete = text < MOST - 1;
+    }
+    if (const void *nul = std::memchr(line, '\0', text)) text = static_cast<size_t>(static_cast<const char *>(nul) - line);
+    line[text] = '\0';
+    *length = text;
+    return line;
 }
 
 // Reads up to maxlen - 1 characters or through the next newline.  One CR
@@ -506,12 +597,12 @@ void fileContentError(MyState *, ServerUserRec *user, const char *line, int line
 
 namespace {
 
-// The registry row named by the word at lp, or null.
-const ParameterTable *findParameter(const char *lp) {
-    const int32_t length = wordLength(lp);
+// The registry row named by the word of `length` characters at lp, or null.
+const ParameterTable *findParameter(const char *lp, int32_t length) {
+    const char first = foldCase(lp[0]);
     for (const ParameterTable &row : parameterTable) {
         if (!row.name) break;
-        if (isWord(lp, length, row.name)) return &row;
+        if (foldCase(row.name[0]) == first && isWord(lp, length, row.name)) return &row;
     }
     return nullptr;
 }
@@ -551,7 +642,7 @@ int readRuleValues(MyState *state, Config &config, ServerUserRec *user, const Pa
         cp = nextWord(cp);
     }
     if (cp && (row.paramMask & PM_DECAY)) {
-        rule->decay = readReal(cp, &cp);
+        rule->decay = readReal(cp, &cp, config.pointIsDot);
         cp = nextWord(cp);
     }
     if (row.paramMask & PM_STRING) {
@@ -561,20 +652,19 @@ int readRuleValues(MyState *state, Config &config, ServerUserRec *user, const Pa
     return isWhereCheckedOK(state, config, user, line, lineno, cp ? cp : "", rule);
 }
 
-}  // namespace
-
-int buildLimitValue(MyState *state, Config &config, ServerUserRec *user, const char *lp,
-                    int lineno, const char *line) {
+// A rule line whose parameter name at lp is `length` characters long.
+int buildRule(MyState *state, Config &config, ServerUserRec *user, const char *lp, int32_t length,
+              int lineno, const char *line) {
     LimitValue *rule = newZeroed<LimitValue>();
     if (!rule) return outOfMemory(user, "LimitValue");
     rule->line = lineno;
-    const ParameterTable *row = findParameter(lp);
+    const ParameterTable *row = findParameter(lp, length);
     if (!row) {
         DisposePtr(rule);
         fileContentError(state, user, line, lineno, "unrecognizable parameter name, ignored");
         return 1;
     }
-    const char *cp = followingWord(lp);
+    const char *cp = nextWord(lp + length);
     bool keep = true;
     const int ok = cp ? readRuleValues(state, config, user, *row, lineno, line, cp, rule)
                       : takeDefault(state, user, *row, lineno, line, rule, &keep);
@@ -585,6 +675,13 @@ int buildLimitValue(MyState *state, Config &config, ServerUserRec *user, const c
     rule->next = config.limits[row->index];
     config.limits[row->index] = rule;
     return 1;
+}
+
+}  // namespace
+
+int buildLimitValue(MyState *state, Config &config, ServerUserRec *user, const char *lp,
+                    int lineno, const char *line) {
+    return buildRule(state, config, user, lp, wordLength(lp), lineno, line);
 }
 
 // ------------------------------------------------------- room selection
@@ -612,10 +709,12 @@ constexpr RoomWord theRoomWords[] = {
     {"warn",      RC_WARN,      false, false},
 };
 
-// The room word of `length` characters at `word`, or null.
+// The room word of `length` characters at `word`, or null.  Every room
+// word is written in lower case.
 const RoomWord *findRoomWord(const char *word, int32_t length) {
+    const char first = foldCase(word[0]);
     for (const RoomWord &roomWord : theRoomWords)
-        if (isWord(word, length, roomWord.word)) return &roomWord;
+        if (roomWord.word[0] == first && isWord(word, length, roomWord.word)) return &roomWord;
     return nullptr;
 }
 
