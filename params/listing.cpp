@@ -115,10 +115,46 @@ class LineWriter {
         return add(digits, static_cast<size_t>(written.ptr - digits));
     }
 
+    char *at() const { return at_; }
+
   private:
     char *at_;
     char *end_;
 };
+
+// The selection words of appendWhere, by bit, in their listing order.
+struct SelectionWord {
+    int32_t bit;
+    const char *word;
+    size_t length;
+};
+
+constexpr SelectionWord theSelectionWords[] = {
+    {RC_PUBLIC, "public ", 7},       {RC_PRIVATE, "private ", 8}, {RC_MEMBER, "member ", 7},
+    {RC_ALTMEMBER, "altmember ", 10}, {RC_LIMBO, "limbo ", 6},     {RC_WARN, "warn ", 5},
+};
+
+// appendWhere on a line being written.
+void addWhere(LineWriter &line, const LimitValue *limit) {
+    for (const RoomNumbers *range = limit->roomNumbers; range; range = range->next) {
+        char piece[32];
+        LineWriter writer(piece);
+        writer.add("rm", 2).add(range->low);
+        if (range->low != range->high) writer.add("-", 1).add(range->high);
+        writer.add(" ", 1);
+        line.add(piece, static_cast<size_t>(writer.at() - piece));
+    }
+    if (!limit->roomNumbers && limit->roomsChecked == 0) {
+        line.add("off ", 4);
+        return;
+    }
+    for (const SelectionWord &selection : theSelectionWords)
+        if (limit->roomsChecked & selection.bit) line.add(selection.word, selection.length);
+}
+
+// Whether the locale writes reals with '.' (formatDecay's own digits are
+// then %g's).
+bool pointIsDot() { return std::strcmp(std::localeconv()->decimal_point, ".") == 0; }
 
 // The value as a whole number of 10^-decimals, fewest decimals first (at
 // most six), when it is 0 or lies within 0.0001 .. 999999 and needs at most
@@ -141,20 +177,22 @@ bool asShortDecimal(double value, int64_t &units, int &decimals) {
 // trailing zeros and writes 0.0001 to 999999 in fixed notation, so a short
 // decimal is written here digit for digit; anything else (or a locale whose
 // decimal point is not '.') goes through snprintf.
-void formatDecay(double decay, char (&text)[32]) {
+// Its length is returned.
+size_t formatDecay(double decay, char (&text)[32], bool dot) {
     int64_t units = 0;
     int decimals = 0;
-    if (std::strcmp(std::localeconv()->decimal_point, ".") != 0 || !asShortDecimal(decay, units, decimals)) {
+    if (!dot || !asShortDecimal(decay, units, decimals)) {
         std::snprintf(text, sizeof text, "%g", decay);
-        return;
+        return std::strlen(text);
     }
     char fraction[8];
     fraction[decimals] = '\0';
     for (int i = decimals - 1; i >= 0; --i, units /= 10) fraction[i] = static_cast<char>('0' + units % 10);
     LineWriter writer(text);
-    if (std::signbit(decay)) writer.add("-");
+    if (std::signbit(decay)) writer.add("-", 1);
     writer.add(static_cast<int32_t>(units));
-    if (decimals > 0) writer.add(".").add(fraction);
+    if (decimals > 0) writer.add(".", 1).add(fraction, static_cast<size_t>(decimals));
+    return static_cast<size_t>(writer.at() - text);
 }
 
 // A line of `head` and a text value, the value replaced by `error` when the
@@ -170,12 +208,13 @@ void listGuarded(ServerUserRec *user, int toServer, const char *head, const char
 // One line per rule: the head (name and numbers) and the room selection.
 void listSelections(ServerUserRec *user, int toServer, const ListingRow &row,
                     const LimitValue *first) {
+    const size_t nameLength = std::strlen(row.name);
     for (const LimitValue *rule = first; rule; rule = rule->next) {
         char line[PARAM_LINE_SIZE];
-        LineWriter head(line);
-        head.add(row.name).add(" ");
-        if (row.form == Form::THRESHOLD) head.add(static_cast<int32_t>(rule->maximum)).add(" ");
-        appendWhere(line, line + sizeof line, rule);
+        LineWriter writer(line);
+        writer.add(row.name, nameLength).add(" ", 1);
+        if (row.form == Form::THRESHOLD) writer.add(static_cast<int32_t>(rule->maximum)).add(" ", 1);
+        addWhere(writer, rule);
         logMessage(user, line, toServer);
     }
 }
@@ -280,43 +319,25 @@ void showParameters(MyState *state, ServerUserRec *user, int toServer) {
 }
 
 void showTypeLimits(ServerUserRec *user, const char *type, const LimitValue *first, int toServer) {
+    if (!first) return;
+    const size_t typeLength = std::strlen(type);
+    const bool dot = pointIsDot();
     for (const LimitValue *rule = first; rule; rule = rule->next) {
         char line[RATE_LINE_SIZE];
         char decay[32];
-        formatDecay(rule->decay, decay);
-        LineWriter(line)
-            .add(type).add(" ")
-            .add(static_cast<int32_t>(rule->maximum)).add(" ")
-            .add(decay).add(" ");
-        appendWhere(line, line + sizeof line, rule);
+        const size_t decayLength = formatDecay(rule->decay, decay, dot);
+        LineWriter writer(line);
+        writer.add(type, typeLength).add(" ", 1)
+            .add(static_cast<int32_t>(rule->maximum)).add(" ", 1)
+            .add(decay, decayLength).add(" ", 1);
+        addWhere(writer, rule);
         logMessage(user, line, toServer);
     }
 }
 
 void appendWhere(char *s, char *se, const LimitValue *limit) {
     LineWriter line(s, se);
-    for (const RoomNumbers *range = limit->roomNumbers; range; range = range->next) {
-        char piece[32];
-        LineWriter writer(piece);
-        writer.add("rm").add(range->low);
-        if (range->low != range->high) writer.add("-").add(range->high);
-        writer.add(" ");
-        line.add(piece);
-    }
-    if (!limit->roomNumbers && limit->roomsChecked == 0) {
-        line.add("off ");
-        return;
-    }
-    struct SelectionWord {
-        int32_t bit;
-        const char *word;
-    };
-    static constexpr SelectionWord theSelectionWords[] = {
-        {RC_PUBLIC, "public "},       {RC_PRIVATE, "private "}, {RC_MEMBER, "member "},
-        {RC_ALTMEMBER, "altmember "}, {RC_LIMBO, "limbo "},     {RC_WARN, "warn "},
-    };
-    for (const SelectionWord &selection : theSelectionWords)
-        if (limit->roomsChecked & selection.bit) line.add(selection.word);
+    addWhere(line, limit);
 }
 
 void logMessage(ServerUserRec *user, const char *message, int toServer) {

@@ -48,8 +48,21 @@ int outOfMemory(ServerUserRec *user, const char *what) {
     return 0;
 }
 
+// nextWord and wordLength of the word scanners, in line: the loader takes
+// every word of the file through them.
+inline const char *firstWord(const char *s) {
+    while (isBlank(*s)) ++s;
+    return *s ? s : nullptr;
+}
+
+inline int32_t lengthOfWord(const char *start) {
+    const char *end = start;
+    while (*end && !isBlank(*end)) ++end;
+    return static_cast<int32_t>(end - start);
+}
+
 // The word after the one at p, or null.
-const char *followingWord(const char *p) { return nextWord(p + wordLength(p)); }
+const char *followingWord(const char *p) { return firstWord(p + lengthOfWord(p)); }
 
 // wordCmp(word, name) == 0 for a word whose length is already known: the
 // loader tries many names against each word.
@@ -57,6 +70,44 @@ bool isWord(const char *word, int32_t length, const char *name) {
     for (int32_t i = 0; i < length; ++i)
         if (!name[i] || foldCase(word[i]) != foldCase(name[i])) return false;
     return name[length] == '\0';
+}
+
+// Words of a fixed list by their length and first letter.  No two words of
+// the list share both, and each begins with a lower-case letter, so a word
+// can only be the one entry its length and folded first letter name.
+constexpr int32_t LONGEST_LISTED = 23;
+
+struct LetterTable {
+    uint8_t entry[LONGEST_LISTED + 1][26]; // index + 1 into the list, or 0
+    bool sound;                            // the list keeps the rules above
+};
+
+template <typename T, size_t N>
+constexpr LetterTable letterTable(const T (&words)[N]) {
+    LetterTable table{};
+    table.sound = N < 255;
+    for (size_t i = 0; i < N; ++i) {
+        const char *word = words[i].word;
+        int32_t length = 0;
+        while (word[length]) ++length;
+        if (length < 1 || length > LONGEST_LISTED || word[0] < 'a' || word[0] > 'z' ||
+            table.entry[length][word[0] - 'a'] != 0) {
+            table.sound = false;
+            continue;
+        }
+        table.entry[length][word[0] - 'a'] = static_cast<uint8_t>(i + 1);
+    }
+    return table;
+}
+
+// The entry of `words` that the word of `length` characters at `word` is
+// (case-insensitive), or null.
+template <typename T, size_t N>
+const T *lookUp(const LetterTable &table, const T (&words)[N], const char *word, int32_t length) {
+    const char first = foldCase(word[0]);
+    if (length < 1 || length > LONGEST_LISTED || first < 'a' || first > 'z') return nullptr;
+    const int at = table.entry[length][first - 'a'];
+    return at && isWord(word, length, words[at - 1].word) ? &words[at - 1] : nullptr;
 }
 
 // A decimal number as strtol reads it (white space, a sign, digits; 0 with
@@ -371,27 +422,54 @@ constexpr Keyword theKeywords[] = {
     {"guestwiz",         setSwitch,           &Config::guestWiz,          nullptr,                 "guestwiz not yes or no - ignored"},
 };
 
+constexpr LetterTable theKeywordTable = letterTable(theKeywords);
+static_assert(theKeywordTable.sound);
+
 // The keyword that the word of `length` characters at `word` is, or null.
-// Every keyword is written in lower case.
 const Keyword *findKeyword(const char *word, int32_t length) {
-    const char first = foldCase(word[0]);
-    for (const Keyword &keyword : theKeywords)
-        if (keyword.word[0] == first && isWord(word, length, keyword.word)) return &keyword;
-    return nullptr;
+    return lookUp(theKeywordTable, theKeywords, word, length);
 }
 
-int buildRule(MyState *state, Config &config, ServerUserRec *user, const char *lp, int32_t length,
-              int lineno, const char *line);
+// The registry's names as the loader looks them up: each row's name length
+// and folded first letter side by side, up to the first row without a name.
+class ParameterNames {
+  public:
+    ParameterNames() {
+        for (const ParameterTable &row : parameterTable) {
+            if (!row.name) break;
+            keys_[rows_++] = key(std::strlen(row.name), row.name[0]);
+        }
+    }
+    // The row named by the word of `length` characters at lp, or null: the
+    // first in index order.
+    const ParameterTable *find(const char *lp, int32_t length) const {
+        const uint32_t wanted = key(static_cast<size_t>(length), lp[0]);
+        for (int32_t i = 0; i < rows_; ++i)
+            if (keys_[i] == wanted && isWord(lp, length, parameterTable[i].name)) return &parameterTable[i];
+        return nullptr;
+    }
+
+  private:
+    static uint32_t key(size_t length, char first) {
+        return static_cast<uint32_t>(length < 0xFFFFFF ? length : 0xFFFFFF) << 8 |
+               static_cast<unsigned char>(foldCase(first));
+    }
+    uint32_t keys_[NBR_PARAMETERS + 1];
+    int32_t rows_ = 0;
+};
+
+int buildRule(MyState *state, Config &config, const ParameterNames &names, ServerUserRec *user,
+              const char *lp, int32_t length, int lineno, const char *line);
 
 // One line that holds a word: a keyword line or a rule line.
-int takeLine(MyState *state, Config &config, ServerUserRec *user, const char *line, int lineno,
-             const char *first) {
-    const int32_t length = wordLength(first);
+int takeLine(MyState *state, Config &config, const ParameterNames &names, ServerUserRec *user,
+             const char *line, int lineno, const char *first) {
+    const int32_t length = lengthOfWord(first);
     if (const Keyword *keyword = findKeyword(first, length)) {
-        const LineContext cx{state, config, user, line, lineno, nextWord(first + length)};
+        const LineContext cx{state, config, user, line, lineno, firstWord(first + length)};
         return keyword->handle(cx, *keyword);
     }
-    return buildRule(state, config, user, first, length, lineno, line);
+    return buildRule(state, config, names, user, first, length, lineno, line);
 }
 
 // Opens the parameter file for reading; sets errno.  Only a regular file
@@ -428,6 +506,7 @@ void reportFileError(ServerUserRec *user, const char *what, int err, const char 
 // Reads every line of f; 0 when the load must fail (already reported).
 int readLines(MyState *state, Config &config, ServerUserRec *user, FILE *f, const char *path) {
     ParameterLines lines(f);
+    const ParameterNames names;
     int lineno = 0;
     size_t length = 0;
     bool complete = false;
@@ -439,9 +518,9 @@ int readLines(MyState *state, Config &config, ServerUserRec *user, FILE *f, cons
             reportLoadFailure(user, text);
             return 0;
         }
-        const char *first = nextWord(line);
+        const char *first = firstWord(line);
         if (!first || *first == '#') continue;
-        if (!takeLine(state, config, user, line, lineno, first)) return 0;
+        if (!takeLine(state, config, names, user, line, lineno, first)) return 0;
     }
     if (std::ferror(f)) {
         reportFileError(user, "Read", errno ? errno : EIO, path);
@@ -597,16 +676,6 @@ void fileContentError(MyState *, ServerUserRec *user, const char *line, int line
 
 namespace {
 
-// The registry row named by the word of `length` characters at lp, or null.
-const ParameterTable *findParameter(const char *lp, int32_t length) {
-    const char first = foldCase(lp[0]);
-    for (const ParameterTable &row : parameterTable) {
-        if (!row.name) break;
-        if (foldCase(row.name[0]) == first && isWord(lp, length, row.name)) return &row;
-    }
-    return nullptr;
-}
-
 // A bare parameter name: the built-in default when there is one (*keep).
 // The built-in defaults carry no text, so there is nothing to copy.
 int takeDefault(MyState *state, ServerUserRec *user, const ParameterTable &row, int lineno,
@@ -630,20 +699,20 @@ int readRuleValues(MyState *state, Config &config, ServerUserRec *user, const Pa
                    int lineno, const char *line, const char *cp, LimitValue *rule) {
     if (row.paramMask & PM_MAXIMUM) {
         rule->maximum = static_cast<uint32_t>(readNumber(cp, &cp));
-        cp = nextWord(cp);
+        cp = firstWord(cp);
     }
     if (cp && (row.paramMask & PM_ROOM)) {
         if (wordCmp(cp, "currentroom") == 0) {
             rule->maximum = 0;
-            cp += wordLength(cp);
+            cp += lengthOfWord(cp);
         } else {
             rule->maximum = static_cast<uint32_t>(readNumber(cp, &cp));
         }
-        cp = nextWord(cp);
+        cp = firstWord(cp);
     }
     if (cp && (row.paramMask & PM_DECAY)) {
         rule->decay = readReal(cp, &cp, config.pointIsDot);
-        cp = nextWord(cp);
+        cp = firstWord(cp);
     }
     if (row.paramMask & PM_STRING) {
         if (cp && !(rule->string = copyText(cp))) return outOfMemory(user, "LimitValue");
@@ -653,18 +722,18 @@ int readRuleValues(MyState *state, Config &config, ServerUserRec *user, const Pa
 }
 
 // A rule line whose parameter name at lp is `length` characters long.
-int buildRule(MyState *state, Config &config, ServerUserRec *user, const char *lp, int32_t length,
-              int lineno, const char *line) {
+int buildRule(MyState *state, Config &config, const ParameterNames &names, ServerUserRec *user,
+              const char *lp, int32_t length, int lineno, const char *line) {
     LimitValue *rule = newZeroed<LimitValue>();
     if (!rule) return outOfMemory(user, "LimitValue");
     rule->line = lineno;
-    const ParameterTable *row = findParameter(lp, length);
+    const ParameterTable *row = names.find(lp, length);
     if (!row) {
         DisposePtr(rule);
         fileContentError(state, user, line, lineno, "unrecognizable parameter name, ignored");
         return 1;
     }
-    const char *cp = nextWord(lp + length);
+    const char *cp = firstWord(lp + length);
     bool keep = true;
     const int ok = cp ? readRuleValues(state, config, user, *row, lineno, line, cp, rule)
                       : takeDefault(state, user, *row, lineno, line, rule, &keep);
@@ -681,7 +750,7 @@ int buildRule(MyState *state, Config &config, ServerUserRec *user, const char *l
 
 int buildLimitValue(MyState *state, Config &config, ServerUserRec *user, const char *lp,
                     int lineno, const char *line) {
-    return buildRule(state, config, user, lp, wordLength(lp), lineno, line);
+    return buildRule(state, config, ParameterNames(), user, lp, lengthOfWord(lp), lineno, line);
 }
 
 // ------------------------------------------------------- room selection
@@ -709,13 +778,12 @@ constexpr RoomWord theRoomWords[] = {
     {"warn",      RC_WARN,      false, false},
 };
 
-// The room word of `length` characters at `word`, or null.  Every room
-// word is written in lower case.
+constexpr LetterTable theRoomWordTable = letterTable(theRoomWords);
+static_assert(theRoomWordTable.sound);
+
+// The room word of `length` characters at `word`, or null.
 const RoomWord *findRoomWord(const char *word, int32_t length) {
-    const char first = foldCase(word[0]);
-    for (const RoomWord &roomWord : theRoomWords)
-        if (roomWord.word[0] == first && isWord(word, length, roomWord.word)) return &roomWord;
-    return nullptr;
+    return lookUp(theRoomWordTable, theRoomWords, word, length);
 }
 
 // rmN or rmN-M (lower-case "rm"): a new range at the head of the rule's list.
@@ -751,8 +819,8 @@ void complainRoomType(MyState *state, ServerUserRec *user, const char *line, int
 int isWhereCheckedOK(MyState *state, Config &config, ServerUserRec *user, const char *line,
                      int lineno, const char *typeList, LimitValue *limit) {
     int32_t checked = 0;
-    for (const char *word = nextWord(typeList); word;) {
-        const int32_t length = wordLength(word);
+    for (const char *word = firstWord(typeList); word;) {
+        const int32_t length = lengthOfWord(word);
         if (word[0] == 'r' && word[1] == 'm') {
             if (!addRoomRange(user, word, limit)) return 0;
         } else if (const RoomWord *known = findRoomWord(word, length)) {
@@ -761,7 +829,7 @@ int isWhereCheckedOK(MyState *state, Config &config, ServerUserRec *user, const 
         } else {
             complainRoomType(state, user, line, lineno, word, length);
         }
-        word = nextWord(word + length);
+        word = firstWord(word + length);
     }
     limit->roomsChecked = checked;
     return 1;

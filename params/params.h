@@ -54,7 +54,8 @@ struct Config {
 // large block at a time: the loader's reader.
 class ParameterLines {
   public:
-    explicit ParameterLines(FILE *f) : f_(f) {}
+    // Takes f before anything was read from it: its own buffer is left out.
+    explicit ParameterLines(FILE *f) : f_(f) { std::setvbuf(f, nullptr, _IONBF, 0); }
     ParameterLines(const ParameterLines &) = delete;
     ParameterLines &operator=(const ParameterLines &) = delete;
 
