@@ -108,11 +108,32 @@ class LineWriter {
         return *this;
     }
     LineWriter &add(const char *piece) { return add(piece, std::strlen(piece)); }
+    // A piece of a known size, copied in line.
+    template <size_t N>
+    LineWriter &addLiteral(const char (&piece)[N]) {
+        constexpr size_t length = N - 1;
+        if (end_ - at_ > static_cast<ptrdiff_t>(length)) {
+            std::memcpy(at_, piece, N); // its NUL too
+            at_ += length;
+        }
+        return *this;
+    }
+    // The first `length` characters of a block of M bytes (length < M):
+    // when the whole block fits it is copied in line and the text cut after
+    // the piece.
+    template <size_t M>
+    LineWriter &addFrom(const char (&block)[M], size_t length) {
+        if (end_ - at_ < static_cast<ptrdiff_t>(M)) return add(block, length);
+        std::memcpy(at_, block, M);
+        at_ += length;
+        *at_ = '\0';
+        return *this;
+    }
     // A number as %d writes it.
     LineWriter &add(int32_t number) {
         char digits[16];
         const auto written = std::to_chars(digits, digits + sizeof digits, number);
-        return add(digits, static_cast<size_t>(written.ptr - digits));
+        return addFrom(digits, static_cast<size_t>(written.ptr - digits));
     }
 
     char *at() const { return at_; }
@@ -125,7 +146,7 @@ class LineWriter {
 // The selection words of appendWhere, by bit, in their listing order.
 struct SelectionWord {
     int32_t bit;
-    const char *word;
+    char word[12];
     size_t length;
 };
 
@@ -139,17 +160,17 @@ void addWhere(LineWriter &line, const LimitValue *limit) {
     for (const RoomNumbers *range = limit->roomNumbers; range; range = range->next) {
         char piece[32];
         LineWriter writer(piece);
-        writer.add("rm", 2).add(range->low);
-        if (range->low != range->high) writer.add("-", 1).add(range->high);
-        writer.add(" ", 1);
-        line.add(piece, static_cast<size_t>(writer.at() - piece));
+        writer.addLiteral("rm").add(range->low);
+        if (range->low != range->high) writer.addLiteral("-").add(range->high);
+        writer.addLiteral(" ");
+        line.addFrom(piece, static_cast<size_t>(writer.at() - piece));
     }
     if (!limit->roomNumbers && limit->roomsChecked == 0) {
-        line.add("off ", 4);
+        line.addLiteral("off ");
         return;
     }
     for (const SelectionWord &selection : theSelectionWords)
-        if (limit->roomsChecked & selection.bit) line.add(selection.word, selection.length);
+        if (limit->roomsChecked & selection.bit) line.addFrom(selection.word, selection.length);
 }
 
 // Whether the locale writes reals with '.' (formatDecay's own digits are
@@ -189,9 +210,9 @@ size_t formatDecay(double decay, char (&text)[32], bool dot) {
     fraction[decimals] = '\0';
     for (int i = decimals - 1; i >= 0; --i, units /= 10) fraction[i] = static_cast<char>('0' + units % 10);
     LineWriter writer(text);
-    if (std::signbit(decay)) writer.add("-", 1);
+    if (std::signbit(decay)) writer.addLiteral("-");
     writer.add(static_cast<int32_t>(units));
-    if (decimals > 0) writer.add(".", 1).add(fraction, static_cast<size_t>(decimals));
+    if (decimals > 0) writer.addLiteral(".").addFrom(fraction, static_cast<size_t>(decimals));
     return static_cast<size_t>(writer.at() - text);
 }
 
@@ -212,8 +233,8 @@ void listSelections(ServerUserRec *user, int toServer, const ListingRow &row,
     for (const LimitValue *rule = first; rule; rule = rule->next) {
         char line[PARAM_LINE_SIZE];
         LineWriter writer(line);
-        writer.add(row.name, nameLength).add(" ", 1);
-        if (row.form == Form::THRESHOLD) writer.add(static_cast<int32_t>(rule->maximum)).add(" ", 1);
+        writer.add(row.name, nameLength).addLiteral(" ");
+        if (row.form == Form::THRESHOLD) writer.add(static_cast<int32_t>(rule->maximum)).addLiteral(" ");
         addWhere(writer, rule);
         logMessage(user, line, toServer);
     }
@@ -320,16 +341,19 @@ void showParameters(MyState *state, ServerUserRec *user, int toServer) {
 
 void showTypeLimits(ServerUserRec *user, const char *type, const LimitValue *first, int toServer) {
     if (!first) return;
-    const size_t typeLength = std::strlen(type);
+    // The name and its space, kept for every line of the chain.
+    char head[RATE_LINE_SIZE];
+    LineWriter(head).add(type).addLiteral(" ");
+    const size_t headLength = std::strlen(head);
     const bool dot = pointIsDot();
     for (const LimitValue *rule = first; rule; rule = rule->next) {
         char line[RATE_LINE_SIZE];
         char decay[32];
         const size_t decayLength = formatDecay(rule->decay, decay, dot);
         LineWriter writer(line);
-        writer.add(type, typeLength).add(" ", 1)
-            .add(static_cast<int32_t>(rule->maximum)).add(" ", 1)
-            .add(decay, decayLength).add(" ", 1);
+        writer.add(head, headLength)
+            .add(static_cast<int32_t>(rule->maximum)).addLiteral(" ")
+            .addFrom(decay, decayLength).addLiteral(" ");
         addWhere(writer, rule);
         logMessage(user, line, toServer);
     }
