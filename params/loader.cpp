@@ -569,6 +569,12 @@ void ParameterLines::refill() {
         ended_ = true;
         failed_ = std::ferror(f_) != 0;
     }
+    findNul();
+}
+
+void ParameterLines::findNul() {
+    const void *nul = std::memchr(block_ + at_, '\0', end_ - at_);
+    nul_ = nul ? static_cast<size_t>(static_cast<const char *>(nul) - block_) : end_;
 }
 
 // The rules of readline below, over the bytes in the block: a line is what
@@ -578,8 +584,9 @@ char *ParameterLines::next(size_t *length, bool *complete) {
     constexpr size_t MOST = PARAM_LINE_SIZE - 1; // what fgets takes at most
     if (end_ - at_ <= MOST && !ended_) refill();
     if (failed_ || at_ == end_) return nullptr;
-    char *line = block_ + at_;
-    const size_t held = end_ - at_;
+    const size_t start = at_;
+    char *line = block_ + start;
+    const size_t held = end_ - start;
     size_t text = 0;
     if (const auto *newline = static_cast<const char *>(std::memchr(line, '\n', held < MOST ? held : MOST))) {
         const size_t taken = static_cast<size_t>(newline - line);
@@ -599,7 +606,8 @@ char *ParameterLines::next(size_t *length, bool *complete) {
         text = held - (line[held - 1] == '\r');
         *complete = text < MOST - 1;
     }
-    if (const void *nul = std::memchr(line, '\0', text)) text = static_cast<size_t>(static_cast<const char *>(nul) - line);
+    if (nul_ < start + text) text = nul_ - start; // a NUL ends the text
+    if (nul_ < at_) findNul();
     line[text] = '\0';
     *length = text;
     return line;

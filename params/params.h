@@ -66,12 +66,15 @@ class ParameterLines {
     // at the end of the file, and once reading has failed (ferror tells).
     char *next(size_t *length, bool *complete);
 
+    static constexpr size_t BLOCK = 32768; // bytes read at a time
+
   private:
-    static constexpr size_t BLOCK = 32768;
     void refill();
+    void findNul();
 
     FILE *f_;
     size_t at_ = 0, end_ = 0; // the bytes read and not yet taken
+    size_t nul_ = 0;          // the first NUL byte at or after at_, or end_
     bool ended_ = false;      // the file has nothing more to give
     bool failed_ = false;
     char block_[BLOCK + 1];   // room for the NUL after a last line
