@@ -221,8 +221,13 @@ size_t formatDecay(double decay, char (&text)[32], bool dot) {
 void listGuarded(ServerUserRec *user, int toServer, const char *head, const char *value,
                  const char *error, size_t longest) {
     char line[PARAM_LINE_SIZE];
-    if (std::strlen(head) + std::strlen(value) > longest) value = error;
-    LineWriter(line).add(head).add(value);
+    const size_t headLength = std::strlen(head);
+    size_t valueLength = std::strlen(value);
+    if (headLength + valueLength > longest) {
+        value = error;
+        valueLength = std::strlen(error);
+    }
+    LineWriter(line).add(head, headLength).add(value, valueLength);
     logMessage(user, line, toServer);
 }
 

@@ -459,17 +459,17 @@ class ParameterNames {
 };
 
 int buildRule(MyState *state, Config &config, const ParameterNames &names, ServerUserRec *user,
-              const char *lp, int32_t length, int lineno, const char *line);
+              const char *lp, int32_t length, int lineno, const char *line, const char *lineEnd);
 
 // One line that holds a word: a keyword line or a rule line.
 int takeLine(MyState *state, Config &config, const ParameterNames &names, ServerUserRec *user,
-             const char *line, int lineno, const char *first) {
+             const char *line, const char *lineEnd, int lineno, const char *first) {
     const int32_t length = lengthOfWord(first);
     if (const Keyword *keyword = findKeyword(first, length)) {
         const LineContext cx{state, config, user, line, lineno, firstWord(first + length)};
         return keyword->handle(cx, *keyword);
     }
-    return buildRule(state, config, names, user, first, length, lineno, line);
+    return buildRule(state, config, names, user, first, length, lineno, line, lineEnd);
 }
 
 // Opens the parameter file for reading; sets errno.  Only a regular file
@@ -520,7 +520,7 @@ int readLines(MyState *state, Config &config, ServerUserRec *user, FILE *f, cons
         }
         const char *first = firstWord(line);
         if (!first || *first == '#') continue;
-        if (!takeLine(state, config, names, user, line, lineno, first)) return 0;
+        if (!takeLine(state, config, names, user, line, line + length, lineno, first)) return 0;
     }
     if (std::ferror(f)) {
         reportFileError(user, "Read", errno ? errno : EIO, path);
@@ -704,7 +704,7 @@ int takeDefault(MyState *state, ServerUserRec *user, const ParameterTable &row, 
 // The values after the parameter name, read by the row's paramMask.  0 when
 // memory ran out (reported).
 int readRuleValues(MyState *state, Config &config, ServerUserRec *user, const ParameterTable &row,
-                   int lineno, const char *line, const char *cp, LimitValue *rule) {
+                   int lineno, const char *line, const char *lineEnd, const char *cp, LimitValue *rule) {
     if (row.paramMask & PM_MAXIMUM) {
         rule->maximum = static_cast<uint32_t>(readNumber(cp, &cp));
         cp = firstWord(cp);
@@ -723,7 +723,8 @@ int readRuleValues(MyState *state, Config &config, ServerUserRec *user, const Pa
         cp = firstWord(cp);
     }
     if (row.paramMask & PM_STRING) {
-        if (cp && !(rule->string = copyText(cp))) return outOfMemory(user, "LimitValue");
+        if (cp && !(rule->string = copyText(cp, static_cast<size_t>(lineEnd - cp))))
+            return outOfMemory(user, "LimitValue");
         return 1;
     }
     return isWhereCheckedOK(state, config, user, line, lineno, cp ? cp : "", rule);
@@ -731,7 +732,7 @@ int readRuleValues(MyState *state, Config &config, ServerUserRec *user, const Pa
 
 // A rule line whose parameter name at lp is `length` characters long.
 int buildRule(MyState *state, Config &config, const ParameterNames &names, ServerUserRec *user,
-              const char *lp, int32_t length, int lineno, const char *line) {
+              const char *lp, int32_t length, int lineno, const char *line, const char *lineEnd) {
     LimitValue *rule = newZeroed<LimitValue>();
     if (!rule) return outOfMemory(user, "LimitValue");
     rule->line = lineno;
@@ -743,7 +744,7 @@ int buildRule(MyState *state, Config &config, const ParameterNames &names, Serve
     }
     const char *cp = firstWord(lp + length);
     bool keep = true;
-    const int ok = cp ? readRuleValues(state, config, user, *row, lineno, line, cp, rule)
+    const int ok = cp ? readRuleValues(state, config, user, *row, lineno, line, lineEnd, cp, rule)
                       : takeDefault(state, user, *row, lineno, line, rule, &keep);
     if (!ok || !keep) {
         freeRule(rule);
@@ -758,7 +759,8 @@ int buildRule(MyState *state, Config &config, const ParameterNames &names, Serve
 
 int buildLimitValue(MyState *state, Config &config, ServerUserRec *user, const char *lp,
                     int lineno, const char *line) {
-    return buildRule(state, config, ParameterNames(), user, lp, lengthOfWord(lp), lineno, line);
+    return buildRule(state, config, ParameterNames(), user, lp, lengthOfWord(lp), lineno, line,
+                     line + std::strlen(line));
 }
 
 // ------------------------------------------------------- room selection
