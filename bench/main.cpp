@@ -2,8 +2,8 @@
 // the pass-through module (screening_bench.cpp), the speed goals against the
 // reference kernel with the allocation and time() counts (speed_bench.cpp),
 // the memory per user and the parameter-file load (params_bench.cpp), the
-// decision trace absent and present (speed_bench.cpp), and the crowd load
-// (crowd_bench.cpp).
+// decision trace absent and present (speed_bench.cpp), the crowd load
+// (crowd_bench.cpp), and the scale table (SCALE_ROWS, scale_*_bench.cpp).
 //
 // Every figure is a median over the repetitions of this one run.  The usual
 // --benchmark_format=json and --benchmark_out flags work: the figures are
@@ -50,7 +50,8 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
             const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
             if (!single && run.aggregate_name != "median") continue;
             Figures &f = figures_[run.run_name.function_name];
-            f.cpuNs = run.GetAdjustedCPUTime();
+            // In nanoseconds whatever unit the benchmark reports in.
+            f.cpuNs = run.GetAdjustedCPUTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
             for (const auto &[name, counter] : run.counters) f.counters[name] = counter.value;
         }
         inner_->ReportRuns(runs);
@@ -63,6 +64,7 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
         printTrace();
         printMemoryAndParameters();
         printCrowd();
+        printScale();
     }
 
   private:
@@ -173,6 +175,57 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
                      c->counter("messages"), seconds, verdict(seconds < 60), c->counter("sim_msgs/s"),
                      c->counter("module_msgs/s"), 100 * c->counter("module_share"), c->counter("rss_10min_MB"),
                      c->counter("rss_60min_MB"), c->counter("peak_rss_MB"), c->counter("leaked_blocks"));
+    }
+
+    // A CPU time per iteration with a unit that keeps it short.
+    static std::string duration(double ns) {
+        char text[32];
+        if (ns >= 1e6)
+            std::snprintf(text, sizeof text, "%.2f ms", ns / 1e6);
+        else if (ns >= 1e4)
+            std::snprintf(text, sizeof text, "%.1f us", ns / 1e3);
+        else
+            std::snprintf(text, sizeof text, "%.1f ns", ns);
+        return text;
+    }
+
+    // A scale benchmark's time per unit of work: its module_ns or module_ms
+    // counter when it reports one (the module's own time, the host's
+    // bookkeeping taken out), otherwise its CPU time per iteration.
+    static double moduleNs(const Figures &f) {
+        if (const double ns = f.counter("module_ns"); ns > 0) return ns;
+        if (const double ms = f.counter("module_ms"); ms > 0) return ms * 1e6;
+        return f.cpuNs;
+    }
+
+    // The scale table: each row's time and its ratio to its reference, both
+    // medians of this run; "-" for what did not run.
+    void printScale() const {
+        std::fprintf(summary_, "\nscale (median CPU time per unit of work; ratio to the reference of the same run):\n");
+        std::fprintf(summary_, "  %-50s | %10s | %-26s | %10s | %7s | %s\n", "work", "time", "reference", "its time",
+                     "ratio", "goal, met?");
+        for (const ScaleRow &row : SCALE_ROWS) {
+            const Figures *f = find(row.benchmark);
+            const Figures *ref = row.reference ? find(row.reference) : nullptr;
+            char goal[32] = "-";
+            if (row.maxRatio > 0)
+                std::snprintf(goal, sizeof goal, "%.1fx", row.maxRatio);
+            else if (row.maxMs > 0)
+                std::snprintf(goal, sizeof goal, "%.1f ms", row.maxMs);
+            const double ns = f ? moduleNs(*f) : 0;
+            std::string time = f ? duration(ns) : "-";
+            std::string ratio = "-", met = "-";
+            if (f && ref && moduleNs(*ref) > 0) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%.2f", ns / moduleNs(*ref));
+                ratio = text;
+                if (row.maxRatio > 0) met = verdict(ns / moduleNs(*ref) <= row.maxRatio);
+            }
+            if (f && !row.reference && row.maxMs > 0) met = verdict(ns / 1e6 <= row.maxMs);
+            const std::string refTime = ref ? duration(moduleNs(*ref)) : "-";
+            std::fprintf(summary_, "  %-50s | %10s | %-26s | %10s | %7s | %s %s\n", row.work, time.c_str(),
+                         row.reference ? row.reference : "-", refTime.c_str(), ratio.c_str(), goal, met.c_str());
+        }
     }
 
     std::unique_ptr<benchmark::BenchmarkReporter> inner_;

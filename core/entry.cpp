@@ -165,6 +165,7 @@ void noteUserCreation(ServerState *ss, void *pluginDat, ServerUserRec *user) {
         clearUserDat(ud);
         fileUserAddress(ss, state, user, ud);
     }
+    holdUserAtHand(state, user);
     scheduleArrivalEvents(state, user->user.userID);
 }
 
@@ -172,6 +173,7 @@ void noteUserDeletion(ServerState *ss, void *pluginDat, ServerUserRec *user) {
     MyState *state = asState(pluginDat);
     if (!state || !user) return;
     releaseUserDat(state, user);
+    dropUserAtHand(state, user);
     if (!ss) return;
     for (ServerRoomRec *room = ss->roomList; room; room = room->nextRoom) {
         if (room->memberOwner != user->counter) continue;

@@ -61,6 +61,27 @@ inline bool ownsRoom(const ServerUserRec *user, const ServerRoomRec *room) {
     return user && room && user->lastOwnedRoom == room && room->memberOwner == user->counter;
 }
 
+// The connected user with this ID, as GetServerUser answers, or null: from
+// the users at hand when the slot of the ID holds that user, otherwise asked
+// of the host and then kept at hand.  The occupant scans call it once per
+// occupied slot.
+inline ServerUserRec *connectedUser(MyState *state, UserID id) {
+    ServerUserRec *&slot = state->usersAtHand[id & (USERS_AT_HAND - 1)];
+    if (ServerUserRec *held = slot; held && held->user.userID == id) return held;
+    ServerUserRec *user = GetServerUser(id);
+    if (user) slot = user;
+    return user;
+}
+
+// Keeps a new user at hand; forgets a departing one.
+inline void holdUserAtHand(MyState *state, ServerUserRec *user) {
+    state->usersAtHand[user->user.userID & (USERS_AT_HAND - 1)] = user;
+}
+inline void dropUserAtHand(MyState *state, const ServerUserRec *user) {
+    ServerUserRec *&slot = state->usersAtHand[user->user.userID & (USERS_AT_HAND - 1)];
+    if (slot == user) slot = nullptr;
+}
+
 // Makes the pin prop the user's only worn prop and shows it to the room.
 void wearOnlyPinProp(ServerUserRec *user);
 

@@ -289,6 +289,8 @@ constexpr int PHRASE_BUCKETS = 1024;
 
 // Buckets of the rooms' sanction entries, by room and identity.
 constexpr int SANCTION_BUCKETS = 4096;
+// Slots of MyState.usersAtHand: a power of two.
+constexpr uint32_t USERS_AT_HAND = 4096;
 
 struct MyState {
     PluginID myPluginID;
@@ -337,6 +339,11 @@ struct MyState {
     // Every room's sanction entries by address, counter and PUID.
     uint64_t lastSanctionOrder;
     RoomBadActor *sanctionBuckets[SANCTION_KEYS][SANCTION_BUCKETS];
+    // Connected users at hand for the occupant scans (connectedUser in
+    // core/helpers.h): the host's record of a user at the slot of its ID's
+    // low bits, set at creation and on a look-up, cleared at deletion.  A
+    // slot holds null or a connected user, whose ID may be another's.
+    ServerUserRec *usersAtHand[USERS_AT_HAND];
 };
 
 // --------------------------------------------------------------- lifecycle

@@ -10,11 +10,16 @@
 
 namespace kestrom {
 
+// The distance of two coordinates, in line (the scans make it twice per
+// occupant).
+inline uint32_t coordinateDistance(sint16 a, sint16 b) {
+    const int32_t d = int32_t{a} - int32_t{b};
+    return static_cast<uint32_t>(d < 0 ? -d : d);
+}
+
 // a and b lie at most `limit` pixels apart in both coordinates.
 inline bool withinDistance(Point a, Point b, uint32_t limit) {
-    const auto dh = static_cast<uint32_t>(kestrom::abs(int32_t{a.h} - int32_t{b.h}));
-    const auto dv = static_cast<uint32_t>(kestrom::abs(int32_t{a.v} - int32_t{b.v}));
-    return dh <= limit && dv <= limit;
+    return coordinateDistance(a.h, b.h) <= limit && coordinateDistance(a.v, b.v) <= limit;
 }
 
 // 1, after telling the user, when the room's loose props are frozen for the

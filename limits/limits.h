@@ -105,4 +105,14 @@ int isThereADuplicateAvatar(ServerState *serverState, MyState *state, ServerRoom
                             UserID *wearer = nullptr);
 void copyAndSortProps(const AssetSpec *input, AssetSpec *output, int32_t count);
 
+// A signature of a list of props that does not depend on their order: the
+// sum of the ids (modulo 2^32).  Two lists holding the same ids, each as
+// often, have the same signature; the reverse may fail, so equal signatures
+// are then confirmed id by id.
+inline uint32_t propListSignature(const AssetSpec *props, int32_t count) {
+    uint32_t sum = 0;
+    for (int32_t i = 0; i < count; ++i) sum += static_cast<uint32_t>(props[i].id);
+    return sum;
+}
+
 }  // namespace kestrom

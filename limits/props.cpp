@@ -10,6 +10,8 @@
 #include "limits/common.h"
 #include "limits/limits.h"
 
+#include <type_traits>
+
 namespace kestrom {
 
 namespace {
@@ -122,28 +124,95 @@ void copyAndSortProps(const AssetSpec *input, AssetSpec *output, int32_t count) 
             }
 }
 
-int isThereADuplicateAvatar(ServerState *serverState, MyState *, ServerRoomRec *room,
+namespace {
+
+// The first occupied slot of the room, other than `ignored`'s, whose
+// connected user `wears`; -1 when there is none.
+template <typename Wears>
+int firstWearer(const ServerState *serverState, MyState *state, const UserID *occupants, UserID ignored,
+                Wears wears) {
+    const int slots = serverState->maxPeoplePerRoom;
+    for (int slot = 0; slot < slots; ++slot) {
+        const UserID id = occupants[slot];
+        if (id == 0 || id == ignored) continue;
+        const ServerUserRec *other = connectedUser(state, id);
+        if (other && wears(other->user)) return slot;
+    }
+    return -1;
+}
+
+// Whether an occupant wears the same `Count` props (0, or 2 to 9) as `props`, in
+// any order.  The count is fixed for the scan, so the signature of each
+// occupant's props is taken without a loop.
+template <int32_t Count>
+class SameProps {
+  public:
+    explicit SameProps(const AssetSpec *props) : props_(props), signature_(propListSignature(props, Count)) {}
+
+    bool operator()(const UserRec &other) {
+        if (propListSignature(other.propSpec, Count) != signature_ || other.nbrProps != Count) return false;
+        if (!sorted_) {
+            copyAndSortProps(props_, wanted_, Count);
+            sorted_ = true;
+        }
+        AssetSpec worn[KESTROM_MAX_WORN_PROPS];
+        copyAndSortProps(other.propSpec, worn, Count);
+        return sameIds(wanted_, worn, Count);
+    }
+
+  private:
+    const AssetSpec *props_;
+    uint32_t signature_;
+    bool sorted_ = false;
+    AssetSpec wanted_[KESTROM_MAX_WORN_PROPS];
+};
+
+// f(std::integral_constant<int32_t, count>) for a count of 0 or 2 to 9.
+template <typename F>
+int withCount(int32_t count, F f) {
+    switch (count) {
+    case 0: return f(std::integral_constant<int32_t, 0>{});
+    case 2: return f(std::integral_constant<int32_t, 2>{});
+    case 3: return f(std::integral_constant<int32_t, 3>{});
+    case 4: return f(std::integral_constant<int32_t, 4>{});
+    case 5: return f(std::integral_constant<int32_t, 5>{});
+    case 6: return f(std::integral_constant<int32_t, 6>{});
+    case 7: return f(std::integral_constant<int32_t, 7>{});
+    case 8: return f(std::integral_constant<int32_t, 8>{});
+    default: return f(std::integral_constant<int32_t, 9>{});
+    }
+}
+
+}  // namespace
+
+// An occupant's props are first compared by their signature, which does not
+// depend on their order: only lists with the same signature are copied,
+// sorted and compared id by id, so a scan costs occupants x props.  The
+// signature is taken before the occupant's number of props is read (a list
+// that differs in its first nbrProps entries differs either way): most
+// occupants are then settled by the part of the record that holds the ID.
+// A single prop is its own signature.
+int isThereADuplicateAvatar(ServerState *serverState, MyState *state, ServerRoomRec *room,
                             ServerUserRec *ignoreuser, int32_t nbrProps, const AssetSpec *props,
                             UserID *wearer) {
     if (wearer) *wearer = 0;
     if (nbrProps < 0 || nbrProps > KESTROM_MAX_WORN_PROPS) return 1;
-    if (isPrivileged(serverState->currentUser) || !room->occupants) return 0;
-    AssetSpec wanted[KESTROM_MAX_WORN_PROPS];
-    copyAndSortProps(props, wanted, nbrProps);
-
+    const UserID *occupants = room->occupants;
+    if (isPrivileged(serverState->currentUser) || !occupants) return 0;
     const UserID ignored = ignoreuser ? ignoreuser->user.userID : 0;
-    for (int slot = 0; slot < serverState->maxPeoplePerRoom; ++slot) {
-        const UserID id = room->occupants[slot];
-        if (id == 0 || id == ignored) continue;
-        const ServerUserRec *other = GetServerUser(id);
-        if (!other || other->user.nbrProps != nbrProps) continue;
-        AssetSpec worn[KESTROM_MAX_WORN_PROPS];
-        copyAndSortProps(other->user.propSpec, worn, nbrProps);
-        if (!sameIds(wanted, worn, nbrProps)) continue;
-        if (wearer) *wearer = id;
-        return 1;
+    int slot;
+    if (nbrProps == 1) {
+        const AssetID only = props[0].id;
+        slot = firstWearer(serverState, state, occupants, ignored,
+                           [only](const UserRec &other) { return other.propSpec[0].id == only && other.nbrProps == 1; });
+    } else {
+        slot = withCount(nbrProps, [&](auto count) {
+            return firstWearer(serverState, state, occupants, ignored, SameProps<count()>(props));
+        });
     }
-    return 0;
+    if (slot < 0) return 0;
+    if (wearer) *wearer = occupants[slot];
+    return 1;
 }
 
 }  // namespace kestrom

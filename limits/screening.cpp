@@ -38,13 +38,16 @@ int32_t avatarChangeCost(const ServerUserRec *user, int32_t nbrProps, const Asse
 // The slot of the first other occupant of the room who stands within the
 // personal space of `pos`, or -1.  Kept out of line: the scan over every
 // occupant then has its registers to itself.
-[[gnu::noinline]] int occupantWithin(ServerState *serverState, const ServerRoomRec *room,
+[[gnu::noinline]] int occupantWithin(ServerState *serverState, MyState *state, const ServerRoomRec *room,
                                      const ServerUserRec *user, Point pos, uint32_t space) {
-    if (!room->occupants) return -1;
-    for (int slot = 0; slot < serverState->maxPeoplePerRoom; ++slot) {
-        const UserID id = room->occupants[slot];
-        if (id == 0 || id == user->user.userID) continue;
-        const ServerUserRec *other = GetServerUser(id);
+    const UserID *occupants = room->occupants;
+    if (!occupants) return -1;
+    const UserID self = user->user.userID;
+    const int slots = serverState->maxPeoplePerRoom;
+    for (int slot = 0; slot < slots; ++slot) {
+        const UserID id = occupants[slot];
+        if (id == 0 || id == self) continue;
+        const ServerUserRec *other = connectedUser(state, id);
         if (other && withinDistance(other->user.roomPos, pos, space)) return slot;
     }
     return -1;
@@ -166,7 +169,7 @@ int moveComingTooFast(ServerState *serverState, MyState *state, Point pos) {
     const LimitValue *zone = getRoomRule(state, P_AVATARZONE, room);
     if (!zone) return 0;
     if (!room) return refusedInNoRoom(state, user);
-    const int slot = occupantWithin(serverState, room, user, pos, zone->maximum);
+    const int slot = occupantWithin(serverState, state, room, user, pos, zone->maximum);
     if (slot < 0) {
         traceRule(state, user, P_AVATARZONE, zone, room, false, false);
         return 0;

@@ -5,6 +5,8 @@
 #include "params/params.h"
 
 #include <algorithm>
+#include <clocale>
+#include <cstring>
 #include <iterator>
 
 namespace kestrom {
@@ -56,6 +58,7 @@ void startConfig(Config &config, const MyState *state) {
     config.guestWiz = 1;
     config.rTakeDelay = -1;
     config.mroomdiscipline = -1;
+    config.pointIsDot = std::strcmp(std::localeconv()->decimal_point, ".") == 0;
 }
 
 void commitConfig(Config &config, MyState *state) {

@@ -108,17 +108,74 @@ class LineWriter {
         return *this;
     }
     LineWriter &add(const char *piece) { return add(piece, std::strlen(piece)); }
+    // A piece of a known size, copied in line.
+    template <size_t N>
+    LineWriter &addLiteral(const char (&piece)[N]) {
+        constexpr size_t length = N - 1;
+        if (end_ - at_ > static_cast<ptrdiff_t>(length)) {
+            std::memcpy(at_, piece, N); // its NUL too
+            at_ += length;
+        }
+        return *this;
+    }
+    // The first `length` characters of a block of M bytes (length < M):
+    // when the whole block fits it is copied in line and the text cut after
+    // the piece.
+    template <size_t M>
+    LineWriter &addFrom(const char (&block)[M], size_t length) {
+        if (end_ - at_ < static_cast<ptrdiff_t>(M)) return add(block, length);
+        std::memcpy(at_, block, M);
+        at_ += length;
+        *at_ = '\0';
+        return *this;
+    }
     // A number as %d writes it.
     LineWriter &add(int32_t number) {
         char digits[16];
         const auto written = std::to_chars(digits, digits + sizeof digits, number);
-        return add(digits, static_cast<size_t>(written.ptr - digits));
+        return addFrom(digits, static_cast<size_t>(written.ptr - digits));
     }
+
+    char *at() const { return at_; }
 
   private:
     char *at_;
     char *end_;
 };
+
+// The selection words of appendWhere, by bit, in their listing order.
+struct SelectionWord {
+    int32_t bit;
+    char word[12];
+    size_t length;
+};
+
+constexpr SelectionWord theSelectionWords[] = {
+    {RC_PUBLIC, "public ", 7},       {RC_PRIVATE, "private ", 8}, {RC_MEMBER, "member ", 7},
+    {RC_ALTMEMBER, "altmember ", 10}, {RC_LIMBO, "limbo ", 6},     {RC_WARN, "warn ", 5},
+};
+
+// appendWhere on a line being written.
+void addWhere(LineWriter &line, const LimitValue *limit) {
+    for (const RoomNumbers *range = limit->roomNumbers; range; range = range->next) {
+        char piece[32];
+        LineWriter writer(piece);
+        writer.addLiteral("rm").add(range->low);
+        if (range->low != range->high) writer.addLiteral("-").add(range->high);
+        writer.addLiteral(" ");
+        line.addFrom(piece, static_cast<size_t>(writer.at() - piece));
+    }
+    if (!limit->roomNumbers && limit->roomsChecked == 0) {
+        line.addLiteral("off ");
+        return;
+    }
+    for (const SelectionWord &selection : theSelectionWords)
+        if (limit->roomsChecked & selection.bit) line.addFrom(selection.word, selection.length);
+}
+
+// Whether the locale writes reals with '.' (formatDecay's own digits are
+// then %g's).
+bool pointIsDot() { return std::strcmp(std::localeconv()->decimal_point, ".") == 0; }
 
 // The value as a whole number of 10^-decimals, fewest decimals first (at
 // most six), when it is 0 or lies within 0.0001 .. 999999 and needs at most
@@ -141,20 +198,22 @@ bool asShortDecimal(double value, int64_t &units, int &decimals) {
 // trailing zeros and writes 0.0001 to 999999 in fixed notation, so a short
 // decimal is written here digit for digit; anything else (or a locale whose
 // decimal point is not '.') goes through snprintf.
-void formatDecay(double decay, char (&text)[32]) {
+// Its length is returned.
+size_t formatDecay(double decay, char (&text)[32], bool dot) {
     int64_t units = 0;
     int decimals = 0;
-    if (std::strcmp(std::localeconv()->decimal_point, ".") != 0 || !asShortDecimal(decay, units, decimals)) {
+    if (!dot || !asShortDecimal(decay, units, decimals)) {
         std::snprintf(text, sizeof text, "%g", decay);
-        return;
+        return std::strlen(text);
     }
     char fraction[8];
     fraction[decimals] = '\0';
     for (int i = decimals - 1; i >= 0; --i, units /= 10) fraction[i] = static_cast<char>('0' + units % 10);
     LineWriter writer(text);
-    if (std::signbit(decay)) writer.add("-");
+    if (std::signbit(decay)) writer.addLiteral("-");
     writer.add(static_cast<int32_t>(units));
-    if (decimals > 0) writer.add(".").add(fraction);
+    if (decimals > 0) writer.addLiteral(".").addFrom(fraction, static_cast<size_t>(decimals));
+    return static_cast<size_t>(writer.at() - text);
 }
 
 // A line of `head` and a text value, the value replaced by `error` when the
@@ -162,20 +221,26 @@ void formatDecay(double decay, char (&text)[32]) {
 void listGuarded(ServerUserRec *user, int toServer, const char *head, const char *value,
                  const char *error, size_t longest) {
     char line[PARAM_LINE_SIZE];
-    if (std::strlen(head) + std::strlen(value) > longest) value = error;
-    LineWriter(line).add(head).add(value);
+    const size_t headLength = std::strlen(head);
+    size_t valueLength = std::strlen(value);
+    if (headLength + valueLength > longest) {
+        value = error;
+        valueLength = std::strlen(error);
+    }
+    LineWriter(line).add(head, headLength).add(value, valueLength);
     logMessage(user, line, toServer);
 }
 
 // One line per rule: the head (name and numbers) and the room selection.
 void listSelections(ServerUserRec *user, int toServer, const ListingRow &row,
                     const LimitValue *first) {
+    const size_t nameLength = std::strlen(row.name);
     for (const LimitValue *rule = first; rule; rule = rule->next) {
         char line[PARAM_LINE_SIZE];
-        LineWriter head(line);
-        head.add(row.name).add(" ");
-        if (row.form == Form::THRESHOLD) head.add(static_cast<int32_t>(rule->maximum)).add(" ");
-        appendWhere(line, line + sizeof line, rule);
+        LineWriter writer(line);
+        writer.add(row.name, nameLength).addLiteral(" ");
+        if (row.form == Form::THRESHOLD) writer.add(static_cast<int32_t>(rule->maximum)).addLiteral(" ");
+        addWhere(writer, rule);
         logMessage(user, line, toServer);
     }
 }
@@ -280,43 +345,28 @@ void showParameters(MyState *state, ServerUserRec *user, int toServer) {
 }
 
 void showTypeLimits(ServerUserRec *user, const char *type, const LimitValue *first, int toServer) {
+    if (!first) return;
+    // The name and its space, kept for every line of the chain.
+    char head[RATE_LINE_SIZE];
+    LineWriter(head).add(type).addLiteral(" ");
+    const size_t headLength = std::strlen(head);
+    const bool dot = pointIsDot();
     for (const LimitValue *rule = first; rule; rule = rule->next) {
         char line[RATE_LINE_SIZE];
         char decay[32];
-        formatDecay(rule->decay, decay);
-        LineWriter(line)
-            .add(type).add(" ")
-            .add(static_cast<int32_t>(rule->maximum)).add(" ")
-            .add(decay).add(" ");
-        appendWhere(line, line + sizeof line, rule);
+        const size_t decayLength = formatDecay(rule->decay, decay, dot);
+        LineWriter writer(line);
+        writer.add(head, headLength)
+            .add(static_cast<int32_t>(rule->maximum)).addLiteral(" ")
+            .addFrom(decay, decayLength).addLiteral(" ");
+        addWhere(writer, rule);
         logMessage(user, line, toServer);
     }
 }
 
 void appendWhere(char *s, char *se, const LimitValue *limit) {
     LineWriter line(s, se);
-    for (const RoomNumbers *range = limit->roomNumbers; range; range = range->next) {
-        char piece[32];
-        LineWriter writer(piece);
-        writer.add("rm").add(range->low);
-        if (range->low != range->high) writer.add("-").add(range->high);
-        writer.add(" ");
-        line.add(piece);
-    }
-    if (!limit->roomNumbers && limit->roomsChecked == 0) {
-        line.add("off ");
-        return;
-    }
-    struct SelectionWord {
-        int32_t bit;
-        const char *word;
-    };
-    static constexpr SelectionWord theSelectionWords[] = {
-        {RC_PUBLIC, "public "},       {RC_PRIVATE, "private "}, {RC_MEMBER, "member "},
-        {RC_ALTMEMBER, "altmember "}, {RC_LIMBO, "limbo "},     {RC_WARN, "warn "},
-    };
-    for (const SelectionWord &selection : theSelectionWords)
-        if (limit->roomsChecked & selection.bit) line.add(selection.word);
+    addWhere(line, limit);
 }
 
 void logMessage(ServerUserRec *user, const char *message, int toServer) {

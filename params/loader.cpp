@@ -49,8 +49,21 @@ int outOfMemory(ServerUserRec *user, const char *what) {
     return 0;
 }
 
+// nextWord and wordLength of the word scanners, in line: the loader takes
+// every word of the file through them.
+inline const char *firstWord(const char *s) {
+    while (isBlank(*s)) ++s;
+    return *s ? s : nullptr;
+}
+
+inline int32_t lengthOfWord(const char *start) {
+    const char *end = start;
+    while (*end && !isBlank(*end)) ++end;
+    return static_cast<int32_t>(end - start);
+}
+
 // The word after the one at p, or null.
-const char *followingWord(const char *p) { return nextWord(p + wordLength(p)); }
+const char *followingWord(const char *p) { return firstWord(p + lengthOfWord(p)); }
 
 // wordCmp(word, name) == 0 for a word whose length is already known: the
 // loader tries many names against each word.
@@ -60,12 +73,53 @@ bool isWord(const char *word, int32_t length, const char *name) {
     return name[length] == '\0';
 }
 
+// Words of a fixed list by their length and first letter.  No two words of
+// the list share both, and each begins with a lower-case letter, so a word
+// can only be the one entry its length and folded first letter name.
+constexpr int32_t LONGEST_LISTED = 23;
+
+struct LetterTable {
+    uint8_t entry[LONGEST_LISTED + 1][26]; // index + 1 into the list, or 0
+    bool sound;                            // the list keeps the rules above
+};
+
+template <typename T, size_t N>
+constexpr LetterTable letterTable(const T (&words)[N]) {
+    LetterTable table{};
+    table.sound = N < 255;
+    for (size_t i = 0; i < N; ++i) {
+        const char *word = words[i].word;
+        int32_t length = 0;
+        while (word[length]) ++length;
+        if (length < 1 || length > LONGEST_LISTED || word[0] < 'a' || word[0] > 'z' ||
+            table.entry[length][word[0] - 'a'] != 0) {
+            table.sound = false;
+            continue;
+        }
+        table.entry[length][word[0] - 'a'] = static_cast<uint8_t>(i + 1);
+    }
+    return table;
+}
+
+// The entry of `words` that the word of `length` characters at `word` is
+// (case-insensitive), or null.
+template <typename T, size_t N>
+const T *lookUp(const LetterTable &table, const T (&words)[N], const char *word, int32_t length) {
+    const char first = foldCase(word[0]);
+    if (length < 1 || length > LONGEST_LISTED || first < 'a' || first > 'z') return nullptr;
+    const int at = table.entry[length][first - 'a'];
+    return at && isWord(word, length, words[at - 1].word) ? &words[at - 1] : nullptr;
+}
+
 // A decimal number as strtol reads it (white space, a sign, digits; 0 with
 // *end at p when there are no digits), held to the 32-bit range; *end is
 // where reading stopped.
 int32_t readNumber(const char *p, const char **end) {
     const char *q = p;
-    while (std::isspace(static_cast<unsigned char>(*q))) ++q;
+    // No locale counts a digit or a sign as white space.
+    while (!(*q >= '0' && *q <= '9') && *q != '-' && *q != '+' &&
+           std::isspace(static_cast<unsigned char>(*q)))
+        ++q;
     const bool negative = *q == '-';
     if (*q == '-' || *q == '+') ++q;
     if (*q < '0' || *q > '9') {
@@ -93,9 +147,39 @@ int32_t readNumberInWord(const char *p, const char **end) {
     return readNumber(p, end);
 }
 
+// Powers of ten a double holds exactly.
+constexpr double EXACT_TENS[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// A real written as [sign] digits [. digits] with at most 15 digits and no
+// exponent, as strtod reads it when the decimal point is '.': the digits as
+// a whole number and the power of ten both exact, their quotient is the
+// correctly rounded value.  False for anything else.
+bool readShortReal(const char *p, double *value, const char **end) {
+    const char *q = p;
+    const bool negative = *q == '-';
+    if (*q == '-' || *q == '+') ++q;
+    int64_t digits = 0;
+    int count = 0, decimals = 0;
+    for (; *q >= '0' && *q <= '9'; ++q, ++count)
+        if (count < 15) digits = digits * 10 + (*q - '0');
+    if (*q == '.')
+        for (++q; *q >= '0' && *q <= '9'; ++q, ++count, ++decimals)
+            if (count < 15) digits = digits * 10 + (*q - '0');
+    // An exponent, a hexadecimal number or too many digits: strtod's own.
+    if (count == 0 || count > 15 || *q == 'e' || *q == 'E' || *q == 'x' || *q == 'X') return false;
+    const double magnitude = static_cast<double>(digits) / EXACT_TENS[decimals];
+    *value = negative ? -magnitude : magnitude;
+    *end = q;
+    return true;
+}
+
 // A real as strtod reads it; 0 and the position unchanged when none can be
 // read.  Infinities and NaNs count as unreadable: no rule can use them.
-double readReal(const char *p, const char **end) {
+double readReal(const char *p, const char **end, bool pointIsDot) {
+    double shortValue = 0;
+    if (pointIsDot && readShortReal(p, &shortValue, end)) return shortValue;
     char *stop = nullptr;
     const double value = std::strtod(p, &stop);
     if (stop == p || !std::isfinite(value)) {
@@ -323,7 +407,7 @@ int applySetrank(const LineContext &cx, const Keyword &) {
 
 // The keywords, in the order they are tried; any other first word names a
 // parameter.
-const Keyword theKeywords[] = {
+constexpr Keyword theKeywords[] = {
     {"mroombg",          setPicture,          nullptr,                    &Config::mRoomBG,        "Picture file name longer than 31, mroombg set off"},
     {"wizinmemberrooms", setWizInMemberRooms, &Config::wizInMemberRooms,  nullptr,                 "wizinmemberrooms not yes or no - ignored"},
     {"rownerinroom",     setSwitch,           &Config::rownerInRoom,      nullptr,                 "rownerinroom not yes or no - ignored"},
@@ -339,16 +423,54 @@ const Keyword theKeywords[] = {
     {"guestwiz",         setSwitch,           &Config::guestWiz,          nullptr,                 "guestwiz not yes or no - ignored"},
 };
 
-// One line that holds a word: a keyword line or a rule line.
-int takeLine(MyState *state, Config &config, ServerUserRec *user, const char *line, int lineno,
-             const char *first) {
-    const int32_t length = wordLength(first);
-    for (const Keyword &keyword : theKeywords) {
-        if (!isWord(first, length, keyword.word)) continue;
-        const LineContext cx{state, config, user, line, lineno, followingWord(first)};
-        return keyword.handle(cx, keyword);
+constexpr LetterTable theKeywordTable = letterTable(theKeywords);
+static_assert(theKeywordTable.sound);
+
+// The keyword that the word of `length` characters at `word` is, or null.
+const Keyword *findKeyword(const char *word, int32_t length) {
+    return lookUp(theKeywordTable, theKeywords, word, length);
+}
+
+// The registry's names as the loader looks them up: each row's name length
+// and folded first letter side by side, up to the first row without a name.
+class ParameterNames {
+  public:
+    ParameterNames() {
+        for (const ParameterTable &row : parameterTable) {
+            if (!row.name) break;
+            keys_[rows_++] = key(std::strlen(row.name), row.name[0]);
+        }
     }
-    return buildLimitValue(state, config, user, first, lineno, line);
+    // The row named by the word of `length` characters at lp, or null: the
+    // first in index order.
+    const ParameterTable *find(const char *lp, int32_t length) const {
+        const uint32_t wanted = key(static_cast<size_t>(length), lp[0]);
+        for (int32_t i = 0; i < rows_; ++i)
+            if (keys_[i] == wanted && isWord(lp, length, parameterTable[i].name)) return &parameterTable[i];
+        return nullptr;
+    }
+
+  private:
+    static uint32_t key(size_t length, char first) {
+        return static_cast<uint32_t>(length < 0xFFFFFF ? length : 0xFFFFFF) << 8 |
+               static_cast<unsigned char>(foldCase(first));
+    }
+    uint32_t keys_[NBR_PARAMETERS + 1];
+    int32_t rows_ = 0;
+};
+
+int buildRule(MyState *state, Config &config, const ParameterNames &names, ServerUserRec *user,
+              const char *lp, int32_t length, int lineno, const char *line, const char *lineEnd);
+
+// One line that holds a word: a keyword line or a rule line.
+int takeLine(MyState *state, Config &config, const ParameterNames &names, ServerUserRec *user,
+             const char *line, const char *lineEnd, int lineno, const char *first) {
+    const int32_t length = lengthOfWord(first);
+    if (const Keyword *keyword = findKeyword(first, length)) {
+        const LineContext cx{state, config, user, line, lineno, firstWord(first + length)};
+        return keyword->handle(cx, *keyword);
+    }
+    return buildRule(state, config, names, user, first, length, lineno, line, lineEnd);
 }
 
 // Opens the parameter file for reading; sets errno.  Only a regular file
@@ -384,21 +506,22 @@ void reportFileError(ServerUserRec *user, const char *what, int err, const char 
 
 // Reads every line of f; 0 when the load must fail (already reported).
 int readLines(MyState *state, Config &config, ServerUserRec *user, FILE *f, const char *path) {
-    char line[PARAM_LINE_SIZE];
+    ParameterLines lines(f);
+    const ParameterNames names;
     int lineno = 0;
-    while (readline(line, PARAM_LINE_SIZE, f)) {
+    size_t length = 0;
+    bool complete = false;
+    while (const char *line = lines.next(&length, &complete)) {
         ++lineno;
-        const size_t length = std::strlen(line);
-        if (length == 0 || line[length - 1] != '\n') {
+        if (!complete) {
             char text[PATH_REPORT_SIZE];
             std::snprintf(text, sizeof text, "Line %d in file %s too long", lineno, path);
             reportLoadFailure(user, text);
             return 0;
         }
-        line[length - 1] = '\0';
-        const char *first = nextWord(line);
+        const char *first = firstWord(line);
         if (!first || *first == '#') continue;
-        if (!takeLine(state, config, user, line, lineno, first)) return 0;
+        if (!takeLine(state, config, names, user, line, line + length, lineno, first)) return 0;
     }
     if (std::ferror(f)) {
         reportFileError(user, "Read", errno ? errno : EIO, path);
@@ -434,6 +557,61 @@ int loadParameterFile(MyState *state, ServerUserRec *user) {
     sortTypeLimits(user, state);
     showParameters(state, user, 1);
     return 1;
+}
+
+void ParameterLines::refill() {
+    std::memmove(block_, block_ + at_, end_ - at_);
+    end_ -= at_;
+    at_ = 0;
+    const size_t wanted = BLOCK - end_;
+    const size_t got = std::fread(block_ + end_, 1, wanted, f_);
+    end_ += got;
+    if (got < wanted) {
+        ended_ = true;
+        failed_ = std::ferror(f_) != 0;
+    }
+    findNul();
+}
+
+void ParameterLines::findNul() {
+    const void *nul = std::memchr(block_ + at_, '\0', end_ - at_);
+    nul_ = nul ? static_cast<size_t>(static_cast<const char *>(nul) - block_) : end_;
+}
+
+// The rules of readline below, over the bytes in the block: a line is what
+// one fgets call would take (up to 299 characters, through a newline), and
+// the block always holds one character beyond it unless the file ends.
+char *ParameterLines::next(size_t *length, bool *complete) {
+    constexpr size_t MOST = PARAM_LINE_SIZE - 1; // what fgets takes at most
+    if (end_ - at_ <= MOST && !ended_) refill();
+    if (failed_ || at_ == end_) return nullptr;
+    const size_t start = at_;
+    char *line = block_ + start;
+    const size_t held = end_ - start;
+    size_t text = 0;
+    if (const auto *newline = static_cast<const char *>(std::memchr(line, '\n', held < MOST ? held : MOST))) {
+        const size_t taken = static_cast<size_t>(newline - line);
+        at_ += taken + 1;
+        text = taken > 0 && line[taken - 1] == '\r' ? taken - 1 : taken;
+        *complete = true;
+    } else if (held > MOST) {
+        // The buffer full without a newline, and the one more character
+        // read: only a CR and then a LF end the line.
+        at_ += MOST + 1;
+        text = MOST - 1;
+        *complete = line[MOST - 1] == '\r' && line[MOST] == '\n';
+    } else {
+        // The file's last line, without a newline: one when it is short
+        // enough (a CR at its end dropped).
+        at_ = end_;
+        text = held - (line[held - 1] == '\r');
+        *complete = text < MOST - 1;
+    }
+    if (nul_ < start + text) text = nul_ - start; // a NUL ends the text
+    if (nul_ < at_) findNul();
+    line[text] = '\0';
+    *length = text;
+    return line;
 }
 
 // Reads up to maxlen - 1 characters or through the next newline.  One CR
@@ -507,16 +685,6 @@ void fileContentError(MyState *, ServerUserRec *user, const char *line, int line
 
 namespace {
 
-// The registry row named by the word at lp, or null.
-const ParameterTable *findParameter(const char *lp) {
-    const int32_t length = wordLength(lp);
-    for (const ParameterTable &row : parameterTable) {
-        if (!row.name) break;
-        if (isWord(lp, length, row.name)) return &row;
-    }
-    return nullptr;
-}
-
 // A bare parameter name: the built-in default when there is one (*keep).
 // The built-in defaults carry no text, so there is nothing to copy.
 int takeDefault(MyState *state, ServerUserRec *user, const ParameterTable &row, int lineno,
@@ -537,47 +705,47 @@ int takeDefault(MyState *state, ServerUserRec *user, const ParameterTable &row, 
 // The values after the parameter name, read by the row's paramMask.  0 when
 // memory ran out (reported).
 int readRuleValues(MyState *state, Config &config, ServerUserRec *user, const ParameterTable &row,
-                   int lineno, const char *line, const char *cp, LimitValue *rule) {
+                   int lineno, const char *line, const char *lineEnd, const char *cp, LimitValue *rule) {
     if (row.paramMask & PM_MAXIMUM) {
         rule->maximum = static_cast<uint32_t>(readNumber(cp, &cp));
-        cp = nextWord(cp);
+        cp = firstWord(cp);
     }
     if (cp && (row.paramMask & PM_ROOM)) {
         if (wordCmp(cp, "currentroom") == 0) {
             rule->maximum = 0;
-            cp += wordLength(cp);
+            cp += lengthOfWord(cp);
         } else {
             rule->maximum = static_cast<uint32_t>(readNumber(cp, &cp));
         }
-        cp = nextWord(cp);
+        cp = firstWord(cp);
     }
     if (cp && (row.paramMask & PM_DECAY)) {
-        rule->decay = readReal(cp, &cp);
-        cp = nextWord(cp);
+        rule->decay = readReal(cp, &cp, config.pointIsDot);
+        cp = firstWord(cp);
     }
     if (row.paramMask & PM_STRING) {
-        if (cp && !(rule->string = copyText(cp))) return outOfMemory(user, "LimitValue");
+        if (cp && !(rule->string = copyText(cp, static_cast<size_t>(lineEnd - cp))))
+            return outOfMemory(user, "LimitValue");
         return 1;
     }
     return isWhereCheckedOK(state, config, user, line, lineno, cp ? cp : "", rule);
 }
 
-}  // namespace
-
-int buildLimitValue(MyState *state, Config &config, ServerUserRec *user, const char *lp,
-                    int lineno, const char *line) {
+// A rule line whose parameter name at lp is `length` characters long.
+int buildRule(MyState *state, Config &config, const ParameterNames &names, ServerUserRec *user,
+              const char *lp, int32_t length, int lineno, const char *line, const char *lineEnd) {
     LimitValue *rule = newZeroed<LimitValue>();
     if (!rule) return outOfMemory(user, "LimitValue");
     rule->line = lineno;
-    const ParameterTable *row = findParameter(lp);
+    const ParameterTable *row = names.find(lp, length);
     if (!row) {
         DisposePtr(rule);
         fileContentError(state, user, line, lineno, "unrecognizable parameter name, ignored");
         return 1;
     }
-    const char *cp = followingWord(lp);
+    const char *cp = firstWord(lp + length);
     bool keep = true;
-    const int ok = cp ? readRuleValues(state, config, user, *row, lineno, line, cp, rule)
+    const int ok = cp ? readRuleValues(state, config, user, *row, lineno, line, lineEnd, cp, rule)
                       : takeDefault(state, user, *row, lineno, line, rule, &keep);
     if (!ok || !keep) {
         freeRule(rule);
@@ -586,6 +754,14 @@ int buildLimitValue(MyState *state, Config &config, ServerUserRec *user, const c
     rule->next = config.limits[row->index];
     config.limits[row->index] = rule;
     return 1;
+}
+
+}  // namespace
+
+int buildLimitValue(MyState *state, Config &config, ServerUserRec *user, const char *lp,
+                    int lineno, const char *line) {
+    return buildRule(state, config, ParameterNames(), user, lp, lengthOfWord(lp), lineno, line,
+                     line + std::strlen(line));
 }
 
 // ------------------------------------------------------- room selection
@@ -613,11 +789,12 @@ constexpr RoomWord theRoomWords[] = {
     {"warn",      RC_WARN,      false, false},
 };
 
+constexpr LetterTable theRoomWordTable = letterTable(theRoomWords);
+static_assert(theRoomWordTable.sound);
+
 // The room word of `length` characters at `word`, or null.
 const RoomWord *findRoomWord(const char *word, int32_t length) {
-    for (const RoomWord &roomWord : theRoomWords)
-        if (isWord(word, length, roomWord.word)) return &roomWord;
-    return nullptr;
+    return lookUp(theRoomWordTable, theRoomWords, word, length);
 }
 
 // rmN or rmN-M (lower-case "rm"): a new range at the head of the rule's list.
@@ -653,8 +830,8 @@ void complainRoomType(MyState *state, ServerUserRec *user, const char *line, int
 int isWhereCheckedOK(MyState *state, Config &config, ServerUserRec *user, const char *line,
                      int lineno, const char *typeList, LimitValue *limit) {
     int32_t checked = 0;
-    for (const char *word = nextWord(typeList); word;) {
-        const int32_t length = wordLength(word);
+    for (const char *word = firstWord(typeList); word;) {
+        const int32_t length = lengthOfWord(word);
         if (word[0] == 'r' && word[1] == 'm') {
             if (!addRoomRange(user, word, limit)) return 0;
         } else if (const RoomWord *known = findRoomWord(word, length)) {
@@ -663,7 +840,7 @@ int isWhereCheckedOK(MyState *state, Config &config, ServerUserRec *user, const 
         } else {
             complainRoomType(state, user, line, lineno, word, length);
         }
-        word = nextWord(word + length);
+        word = firstWord(word + length);
     }
     limit->roomsChecked = checked;
     return 1;

@@ -47,6 +47,37 @@ struct Config {
     StagedText gpageResponse;
     RankOverride ranks[NBR_COMMANDS]; // by row of cmdTable
     int32_t noticesDue; // times a line switched wizinmemberrooms on
+    bool pointIsDot;    // the locale writes reals with '.': short ones are read here, not by strtod
+};
+
+// The lines of a file by readline's rules (maxlen PARAM_LINE_SIZE), read a
+// large block at a time: the loader's reader.
+class ParameterLines {
+  public:
+    // Takes f before anything was read from it: its own buffer is left out.
+    explicit ParameterLines(FILE *f) : f_(f) { std::setvbuf(f, nullptr, _IONBF, 0); }
+    ParameterLines(const ParameterLines &) = delete;
+    ParameterLines &operator=(const ParameterLines &) = delete;
+
+    // The next line's text without its newline (nor the CR right before
+    // it), cut at its first NUL, NUL-terminated; it stays good until the
+    // next call.  *length is its length.  *complete is false when readline
+    // would leave the line without a newline: the line is too long.  Null
+    // at the end of the file, and once reading has failed (ferror tells).
+    char *next(size_t *length, bool *complete);
+
+    static constexpr size_t BLOCK = 32768; // bytes read at a time
+
+  private:
+    void refill();
+    void findNul();
+
+    FILE *f_;
+    size_t at_ = 0, end_ = 0; // the bytes read and not yet taken
+    size_t nul_ = 0;          // the first NUL byte at or after at_, or end_
+    bool ended_ = false;      // the file has nothing more to give
+    bool failed_ = false;
+    char block_[BLOCK + 1];   // room for the NUL after a last line
 };
 
 // The settings a load starts from: no rules, the switches' load defaults,

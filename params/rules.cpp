@@ -25,7 +25,7 @@ void freeRule(LimitValue *rule) {
         DisposePtr(range);
         range = next;
     }
-    DisposePtr(rule->string);
+    if (rule->string) DisposePtr(rule->string); // most rules have none
     DisposePtr(rule);
 }
 

@@ -6,9 +6,11 @@
 
 namespace kestrom::sim {
 
+// The high bits of the product (the low ones follow the address's low bits,
+// which malloc's regular strides make alike): no long runs of taken slots.
 size_t LiveBlocks::home(const void *block) const {
-    const auto bits = reinterpret_cast<uintptr_t>(block) >> 4;
-    return static_cast<size_t>(bits * 0x9E3779B97F4A7C15ull) & (slots_.size() - 1);
+    const auto bits = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(block) >> 4);
+    return static_cast<size_t>((bits * 0x9E3779B97F4A7C15ull) >> shift_);
 }
 
 const size_t *LiveBlocks::find(const void *block) const {
@@ -51,6 +53,8 @@ bool LiveBlocks::erase(const void *block) {
 void LiveBlocks::grow() {
     std::vector<Slot> old = std::move(slots_);
     slots_.assign(old.empty() ? 64 : 2 * old.size(), Slot{});
+    shift_ = 64;
+    for (size_t n = slots_.size(); n > 1; n >>= 1) --shift_;
     count_ = 0;
     for (const Slot &slot : old)
         if (slot.block) insert(slot.block, slot.size);

@@ -35,6 +35,7 @@ private:
     void grow();
 
     std::vector<Slot> slots_; // a power of two, at most half full
+    unsigned shift_ = 58;     // 64 - log2 of the number of slots
     size_t count_ = 0;
 };
 

@@ -49,6 +49,55 @@ TEST_F(Props, DuplicateAvatarRefusals) {
     EXPECT_TRUE(textsTo(bob).empty());
 }
 
+// The duplicate test against sorting both lists and comparing them, on
+// random avatars of 0 to 9 props from few ids (so that many lists share
+// their sum of ids without being the same), with crcs that never count.
+TEST_F(Props, DuplicateAvatarsAgreeWithSortedComparison) {
+    sim::SimUser *ann = user("Ann", 1);
+    user("Cid", 1)->setProps(propList({99})); // never the same: ids are -1 to 2
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    int duplicates = 0;
+    for (int round = 0; round < 4000; ++round) {
+        const auto count = static_cast<int32_t>(next(10));
+        std::vector<AssetSpec> wanted, worn;
+        for (int32_t i = 0; i < count; ++i) wanted.push_back({static_cast<AssetID>(next(4)) - 1, next(1000)});
+        worn = wanted;
+        // Mostly a shuffle of the same ids; sometimes one id changed, or one
+        // prop more or fewer.
+        for (size_t i = worn.size(); i > 1; --i) std::swap(worn[i - 1], worn[next(static_cast<uint32_t>(i))]);
+        for (AssetSpec &p : worn) p.crc = next(1000);
+        switch (next(4)) {
+        case 0:
+            if (!worn.empty()) worn[next(static_cast<uint32_t>(worn.size()))].id = static_cast<AssetID>(next(4)) - 1;
+            break;
+        case 1:
+            if (worn.size() < KESTROM_MAX_WORN_PROPS) worn.push_back({static_cast<AssetID>(next(4)) - 1, 0});
+            break;
+        case 2:
+            if (!worn.empty()) worn.pop_back();
+            break;
+        default: break;
+        }
+        ann->setProps(worn);
+        AssetSpec a[KESTROM_MAX_WORN_PROPS], b[KESTROM_MAX_WORN_PROPS];
+        copyAndSortProps(wanted.data(), a, count);
+        copyAndSortProps(worn.data(), b, static_cast<int32_t>(worn.size()));
+        bool same = worn.size() == wanted.size();
+        for (int32_t i = 0; same && i < count; ++i) same = a[i].id == b[i].id;
+        UserID wearer = 1;
+        ASSERT_EQ(isThereADuplicateAvatar(ss(), state, &lobby->rec, &bob->rec, count, wanted.data(), &wearer),
+                  same ? 1 : 0)
+            << "round " << round;
+        EXPECT_EQ(wearer, same ? ann->id() : 0u);
+        duplicates += same;
+    }
+    EXPECT_GT(duplicates, 500);
+}
+
 // ------------------------------------------- chains that lie about themselves
 
 // A hand-made variable buffer put in place of the room's own.

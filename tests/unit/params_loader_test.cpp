@@ -361,3 +361,70 @@ TEST(ParamsLoader, AllocationFailureDuringReload) {
 }
 
 }  // namespace
+
+// The loader's block reader against readline: the same lines with the same
+// texts, and the same first line too long, wherever a line falls in the
+// blocks read (right across a block's end included).
+TEST(ParamsLoader, TheBlockReaderReadsAsReadline) {
+    using kestrom::ParameterLines;
+    struct Line {
+        std::string text;
+        bool complete;
+    };
+    // "" when both read the same, else where they part.
+    const auto difference = [](const std::vector<Line> &blocks, const std::vector<Line> &reference) {
+        for (size_t i = 0; i < blocks.size() || i < reference.size(); ++i) {
+            if (i >= blocks.size() || i >= reference.size())
+                return "line " + std::to_string(i + 1) + " read by one reader only";
+            const Line &a = blocks[i], &b = reference[i];
+            if (a.complete != b.complete || (a.complete && a.text != b.text)) // a line too long ends the load
+                return "line " + std::to_string(i + 1) + ": " + std::to_string(a.text.size()) + (a.complete ? "" : " too long") +
+                       " against " + std::to_string(b.text.size()) + (b.complete ? "" : " too long");
+        }
+        return std::string();
+    };
+    const auto linesOf = [](std::string file, bool blocks) {
+        std::vector<Line> lines;
+        FILE *f = fmemopen(file.data(), file.size(), "r");
+        if (!f) return lines;
+        ParameterLines reader(f);
+        char buffer[kestrom::PARAM_LINE_SIZE];
+        for (bool complete = true; complete;) {
+            size_t length = 0;
+            const char *text = blocks ? reader.next(&length, &complete) : kestrom::readline(buffer, sizeof buffer, f);
+            if (!text) break;
+            if (!blocks) {
+                length = std::strlen(text);
+                complete = length > 0 && text[length - 1] == '\n';
+                length -= complete;
+            }
+            lines.push_back({std::string(text, length), complete});
+        }
+        std::fclose(f);
+        return lines;
+    };
+    std::vector<std::string> lasts;
+    for (size_t length : {0, 1, 2, 150, 296, 297, 298, 299, 300, 301})
+        for (const std::string &ending : std::vector<std::string>{"\n", "\r\n", "\r", "", "\r\r\n", bytes("\0\n"), bytes("\r\0")})
+            lasts.push_back(std::string(length, 'a') + ending);
+    lasts.push_back(bytes("ab\0cd\r\n\0\nef\0"));
+    const size_t block = ParameterLines::BLOCK;
+    for (const std::string &last : lasts) {
+        for (size_t before : {size_t{0}, block - last.size(), block - 301, block - 300, block - 299, block - 298,
+                              block - 150, block - 2, block - 1, block, block + 1}) {
+            std::string file;
+            while (file.size() + 100 < before) file += "# " + std::string(97, 'f') + "\n";
+            if (file.size() < before) file += std::string(before - file.size() - 1, ' ') + "\n";
+            file += last + "zone 1\n" + last;
+            EXPECT_EQ(difference(linesOf(file, true), linesOf(file, false)), "") << before << " then " << last.size();
+        }
+    }
+    std::mt19937 random(20260212);
+    const std::string pieces[] = {"chat 5", " ", "\r", "\n", "\r\n", std::string(1, '\0'), std::string(120, 'x')};
+    for (int file = 0; file < 40; ++file) {
+        std::string text;
+        while (text.size() < 2 * block + 500) text += pieces[random() % std::size(pieces)];
+        text.resize(text.size() - random() % 400);
+        EXPECT_EQ(difference(linesOf(text, true), linesOf(text, false)), "") << "file " << file;
+    }
+}

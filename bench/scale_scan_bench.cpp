@@ -1,0 +1,351 @@
+// scale_scan_bench.cpp - the scale rows of the occupant scans and of the
+// loader (goals.h, SCALE_ROWS): moves under personal space and avatar changes
+// under the duplicate test in rooms of 64 and 1,024, set against the floor
+// that any module pays through the host interface, one GetServerUser per
+// occupant; and parameter files of 300 and 30,000 lines set against a plain
+// fgets pass over the same file.
+//
+// Every benchmark is one unit of work per iteration on the thread's CPU
+// clock (Google Benchmark's CPU time), so that the table divides the median
+// CPU time per iteration of a row by that of its reference.
+//
+//   scale/floor_get_server_user/N  one scan of a room of N: GetServerUser for
+//                                  every occupied slot but the sender's, the
+//                                  position read and compared, nothing else
+//   scale/move/N                   a move through Server::screenOnly, the
+//                                  avatarzone rule on, nobody within reach
+//   scale/avatar/N                 an avatar change to one new prop, every
+//                                  occupant wearing one prop of their own
+//   scale/avatar_9props/N          the same with nine props each, eight of
+//                                  them shared by everyone (the lists differ
+//                                  in the last prop only, in another order)
+//   scale/params_load/L            a load of an L-line file, as a reload does;
+//                                  the table takes its module_ns counter, the
+//                                  CPU time less the simulated heap's record
+//                                  keeping of the load's allocations
+//   scale/params_fgets/L           reading the same file with fgets
+#include "params/params.h"
+#include "sim/clock.h"
+#include "sim/linked_module.h"
+#include "sim/server.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace kestrom::bench {
+
+namespace {
+
+using sim::Message;
+using sim::Server;
+using sim::SimUser;
+
+constexpr const char *CROWD_PARAMETERS =
+    "move 4000000000 1.0 public\n"
+    "slide 4000000000 1.0 public\n"
+    "avatarzone 10 public\n"
+    "avatarchange 4000000000 1.0 public\n"
+    "nodupavatars public\n";
+
+constexpr int COLUMNS = 8;
+
+// User i's spot: an 8-column grid, 60 pixels across and 45 down.
+Point homeOf(int i) {
+    return {static_cast<sint16>(20 + 45 * (i / COLUMNS)), static_cast<sint16>(20 + 60 * (i % COLUMNS))};
+}
+
+// Eight props everyone wears with nine-prop avatars, and the one of their own.
+std::vector<AssetSpec> ninePropsOf(int own) {
+    std::vector<AssetSpec> props;
+    for (int k = 0; k < 8; ++k) props.push_back({500 + k, 0});
+    props.push_back({own, 0});
+    return props;
+}
+
+// The same props, the own one first and the shared ones reversed.
+std::vector<AssetSpec> ninePropsShuffled(int own) {
+    std::vector<AssetSpec> props = {{own, 0}};
+    for (int k = 7; k >= 0; --k) props.push_back({500 + k, 0});
+    return props;
+}
+
+// One room of `people` users under kestrom, spread out, each wearing one
+// prop of their own (or nine), arrival timers run, recording off.
+struct World {
+    Server server;
+    std::vector<SimUser *> users;
+    std::string error;
+
+    World(int people, bool nineProps) {
+        server.useModule(sim::linkedModule());
+        server.setMaxPeople(people);
+        sim::RoomPlan lobby;
+        lobby.id = 1;
+        lobby.name = "Lobby";
+        if (!server.addRoom(lobby, error)) return;
+        if (!server.startWithParameters(CROWD_PARAMETERS)) {
+            error = "the module did not start";
+            return;
+        }
+        server.recorder().setEnabled(false);
+        for (int i = 0; i < people; ++i) {
+            SimUser *user = server.connect(sim::UserPlan::numbered("u" + std::to_string(i + 1), i + 1), error);
+            if (!user) return;
+            user->rec.user.roomPos = homeOf(i);
+            if (nineProps)
+                user->setProps(ninePropsOf(10000 + i));
+            else
+                user->setProps({{10000 + i, 0}});
+            users.push_back(user);
+        }
+        server.advance(2);
+    }
+    bool ready() const { return error.empty() && !users.empty(); }
+};
+
+// Each sender's messages, sent in turn; the clock moves a second a round.
+class Traffic {
+  public:
+    Traffic(World &world, std::vector<std::vector<Message>> turns) : world_(world), turns_(std::move(turns)) {}
+
+    bool sendNext() {
+        std::vector<Message> &mine = turns_[next_];
+        const bool passed = world_.server.screenOnly(*world_.users[next_], mine[round_ % mine.size()].msg());
+        if (++next_ == turns_.size()) {
+            next_ = 0;
+            ++round_;
+            sim::setVirtualNow(sim::virtualNow() + 1);
+        }
+        return passed;
+    }
+    void warmUp() {
+        for (size_t i = 0; i < 2 * turns_.size(); ++i) sendNext();
+    }
+
+  private:
+    World &world_;
+    std::vector<std::vector<Message>> turns_;
+    size_t next_ = 0, round_ = 0;
+};
+
+// Moves 30 pixels across to two spots 22 pixels apart, clear of everyone.
+std::vector<std::vector<Message>> moves(int people) {
+    std::vector<std::vector<Message>> turns;
+    for (int i = 0; i < people; ++i) {
+        const Point home = homeOf(i);
+        const auto h = static_cast<sint16>(home.h + 30);
+        turns.push_back({sim::msg::location({home.v, h}), sim::msg::location({static_cast<sint16>(home.v + 22), h})});
+    }
+    return turns;
+}
+
+std::vector<std::vector<Message>> avatars(int people, bool nineProps) {
+    std::vector<std::vector<Message>> turns;
+    for (int i = 0; i < people; ++i) {
+        if (nineProps)
+            turns.push_back({sim::msg::props(ninePropsShuffled(20000 + i)), sim::msg::props(ninePropsShuffled(30000 + i))});
+        else
+            turns.push_back({sim::msg::props({{20000 + i, 0}}), sim::msg::props({{30000 + i, 0}})});
+    }
+    return turns;
+}
+
+void runTraffic(benchmark::State &state, int people, bool move, bool nineProps) {
+    World world(people, nineProps);
+    if (!world.ready()) {
+        state.SkipWithError(world.error.c_str());
+        return;
+    }
+    Traffic traffic(world, move ? moves(people) : avatars(people, nineProps));
+    traffic.warmUp();
+    long passed = 0;
+    for (auto _ : state) passed += traffic.sendNext();
+    state.counters["passed"] = static_cast<double>(passed) / static_cast<double>(state.iterations());
+}
+
+void moveBench(benchmark::State &state, int people) { runTraffic(state, people, true, false); }
+void avatarBench(benchmark::State &state, int people) { runTraffic(state, people, false, false); }
+void avatarNineBench(benchmark::State &state, int people) { runTraffic(state, people, false, true); }
+
+// The floor: per iteration, one scan of the room for the next sender, one
+// GetServerUser per occupied slot and the personal-space comparison.
+void floorBench(benchmark::State &state, int people) {
+    World world(people, false);
+    if (!world.ready()) {
+        state.SkipWithError(world.error.c_str());
+        return;
+    }
+    ServerState &ss = world.server.serverState();
+    const ServerRoomRec *room = GetRoom(1);
+    if (!room || !room->occupants) {
+        state.SkipWithError("no room");
+        return;
+    }
+    size_t next = 0;
+    long within = 0;
+    for (auto _ : state) {
+        const ServerUserRec &self = world.users[next]->rec;
+        const Point pos = {static_cast<sint16>(self.user.roomPos.v + 22), static_cast<sint16>(self.user.roomPos.h + 30)};
+        for (int slot = 0; slot < ss.maxPeoplePerRoom; ++slot) {
+            const UserID id = room->occupants[slot];
+            if (id == 0 || id == self.user.userID) continue;
+            const ServerUserRec *other = GetServerUser(id);
+            if (!other) continue;
+            const int dh = other->user.roomPos.h - pos.h, dv = other->user.roomPos.v - pos.v;
+            if (dh <= 10 && dh >= -10 && dv <= 10 && dv >= -10) ++within;
+        }
+        if (++next == world.users.size()) next = 0;
+    }
+    benchmark::DoNotOptimize(within);
+}
+
+// A file of `count` lines in the mix of a real one: comments, switches,
+// rank changes, rate rules over room kinds and ranges, phrases and address
+// patterns (no announcements: each load would leave timers behind).
+std::string parameterFile(int count) {
+    const std::vector<std::string> header = {
+        "# Parameter file for the scale benchmark.",
+        "mroombg harbour-default.png",
+        "wizinmemberrooms yes",
+        "rownerinroom yes",
+        "memberrwho yes",
+        "rtakedelay 1800",
+        "mroomdiscipline 25",
+        "guestwiz no",
+        "pagelength 3",
+        "gpagelength 10",
+        "pageresponse Thank you - an operator has your page and will be with you shortly.",
+        "gpageresponse Your page went to the server owners; please allow a few minutes.",
+        "setrank gmsg god",
+        "setrank find member member",
+        "setrank rbanlist operator",
+        "",
+    };
+    const std::vector<std::string> rates = {
+        "chat", "repchat", "page", "reppage", "roommsg", "propdrop", "facechange", "avatarchange",
+        "move", "slide", "spotstatechange", "namechange", "newroom", "gpage", "rpage", "roompage",
+    };
+    std::string text;
+    int lines = 0;
+    for (const std::string &line : header) {
+        text += line + "\n";
+        ++lines;
+    }
+    for (int i = 0; lines < count; ++i, ++lines) {
+        const std::string &rate = rates[i % rates.size()];
+        const std::string room = std::to_string(100 + i);
+        switch (i % 8) {
+        case 0: text += "# rules for the rooms from " + room; break;
+        case 1: text += rate + " 12 1.5 public private warn"; break;
+        case 2: text += rate + " 20 2.0 rm" + room + "-" + std::to_string(110 + i) + " warn"; break;
+        case 3: text += "chatgoto " + room + " take me to room " + room; break;
+        case 4: text += rate + " 30 0.5 member altmember limbo"; break;
+        case 5: text += "dupip 2 10." + std::to_string(i % 256) + ".*.*"; break;
+        case 6: text += "zone 16 rm" + room + " public"; break;
+        default: text += "   spoof all off rm" + room + "   # role-play room"; break;
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+double threadCpuNanoseconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e9 + static_cast<double>(ts.tv_nsec);
+}
+
+// What the simulated server's heap adds to `blocks` allocations and their
+// release (its record of every block out) over plain calloc and free, in
+// CPU nanoseconds: the host's cost, not the module's.  The old
+// configuration stays out while a load builds the new one, so as many
+// blocks are held out meanwhile.
+double simHeapExtraNanoseconds(long blocks) {
+    constexpr int PASSES = 20;
+    const size_t n = static_cast<size_t>(blocks);
+    std::vector<void *> held(n), fresh(n);
+    for (void *&block : held) block = NewPtrClear(sizeof(LimitValue));
+    const double simStart = threadCpuNanoseconds();
+    for (int pass = 0; pass < PASSES; ++pass) {
+        for (void *&block : fresh) block = NewPtrClear(sizeof(LimitValue));
+        for (void *block : fresh) DisposePtr(block);
+    }
+    const double plainStart = threadCpuNanoseconds();
+    for (int pass = 0; pass < PASSES; ++pass) {
+        for (void *&block : fresh) block = std::calloc(1, sizeof(LimitValue));
+        for (void *block : fresh) std::free(block);
+    }
+    const double end = threadCpuNanoseconds();
+    for (void *block : held) DisposePtr(block);
+    const double extra = ((plainStart - simStart) - (end - plainStart)) / PASSES;
+    return extra > 0 ? extra : 0;
+}
+
+// Module time per load: the CPU time of a load less what the simulated heap
+// adds to its allocations ("module_ns", which the table shows).
+void paramsLoadBench(benchmark::State &state, int lines) {
+    Server server;
+    server.recorder().setEnabled(false);
+    const std::string path = server.writeParameterFile(parameterFile(lines));
+    std::string modulePath = "kestrom.so";
+    char *argv[] = {modulePath.data(), const_cast<char *>(path.c_str()), nullptr};
+    auto *module = static_cast<MyState *>(::initializeServerPlugin(sim::THE_PLUGIN_ID, 2, argv));
+    if (!module) {
+        state.SkipWithError("the module did not start");
+        return;
+    }
+    int loaded = 1;
+    const long allocationsBefore = server.heap().allocationsMade();
+    const double start = threadCpuNanoseconds();
+    for (auto _ : state) loaded &= loadParameterFile(module, nullptr);
+    const double perLoad = (threadCpuNanoseconds() - start) / static_cast<double>(state.iterations());
+    const long allocations = (server.heap().allocationsMade() - allocationsBefore) / state.iterations();
+    ::shutdownServerPlugin(&server.serverState(), module);
+    if (!loaded) state.SkipWithError("a load failed");
+    const double heapExtra = simHeapExtraNanoseconds(allocations);
+    state.counters["allocs/load"] = static_cast<double>(allocations);
+    state.counters["sim_heap_ns"] = heapExtra;
+    state.counters["module_ns"] = perLoad - heapExtra;
+}
+
+void paramsFgetsBench(benchmark::State &state, int count) {
+    Server server;
+    const std::string path = server.writeParameterFile(parameterFile(count));
+    long lines = 0;
+    for (auto _ : state) {
+        FILE *f = std::fopen(path.c_str(), "r");
+        if (!f) break;
+        char line[PARAM_LINE_SIZE];
+        while (std::fgets(line, sizeof line, f)) ++lines;
+        std::fclose(f);
+    }
+    benchmark::DoNotOptimize(lines);
+}
+
+[[maybe_unused]] const bool registered = [] {
+    auto reg = [](const std::string &name, void (*fn)(benchmark::State &, int), int size) {
+        benchmark::RegisterBenchmark((name + "/" + std::to_string(size)).c_str(), fn, size)
+            ->Repetitions(5)
+            ->ReportAggregatesOnly(true);
+    };
+    for (int people : {64, 1024}) {
+        reg("scale/floor_get_server_user", floorBench, people);
+        reg("scale/move", moveBench, people);
+        reg("scale/avatar", avatarBench, people);
+    }
+    reg("scale/avatar_9props", avatarNineBench, 1024);
+    for (int lines : {300, 30000}) {
+        reg("scale/params_fgets", paramsFgetsBench, lines);
+        reg("scale/params_load", paramsLoadBench, lines);
+    }
+    return true;
+}();
+
+}  // namespace
+
+}  // namespace kestrom::bench
