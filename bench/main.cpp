@@ -201,7 +201,9 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
     // The scale table: each row's time and its ratio to its reference, both
     // medians of this run; "-" for what did not run.
     void printScale() const {
-        std::fprintf(summary_, "\nscale (median CPU time per unit of work; ratio to the reference of the same run):\n");
+        std::fprintf(summary_, "\nscale (median CPU time per unit of work; ratio to the reference of the same run;\n"
+                               "the parameter-file loads run under a lean host: NewPtr is malloc, DisposePtr free,\n"
+                               "log lines counted, neither formatted nor stored):\n");
         std::fprintf(summary_, "  %-50s | %10s | %-26s | %10s | %7s | %s\n", "work", "time", "reference", "its time",
                      "ratio", "goal, met?");
         for (const ScaleRow &row : SCALE_ROWS) {

@@ -4,10 +4,8 @@
 #include "core/memory.h"
 #include "params/params.h"
 
-#include <algorithm>
 #include <clocale>
 #include <cstring>
-#include <iterator>
 
 namespace kestrom {
 
@@ -52,6 +50,28 @@ void applyRankOverrides(const Config &config) {
 
 }  // namespace
 
+void ChainInProgress::add(LimitValue *rule) {
+    if (rule->roomNumbers) {
+        if (!ranged) lastRanged = rule;
+        rule->next = ranged;
+        ranged = rule;
+        return;
+    }
+    rule->next = nullptr;
+    (lastPlain ? lastPlain->next : plain) = rule;
+    lastPlain = rule;
+}
+
+LimitValue *ChainInProgress::take() {
+    LimitValue *first = plain;
+    if (lastRanged) {
+        lastRanged->next = plain;
+        first = ranged;
+    }
+    *this = {};
+    return first;
+}
+
 void startConfig(Config &config, const MyState *state) {
     config = {};
     config.wizInMemberRooms = state->wizInMemberRooms;
@@ -63,7 +83,7 @@ void startConfig(Config &config, const MyState *state) {
 
 void commitConfig(Config &config, MyState *state) {
     freeLimits(state); // the old announcements' timers now fall due without effect
-    std::copy(std::begin(config.limits), std::end(config.limits), state->limits);
+    for (int32_t i = 0; i < NBR_PARAMETERS; ++i) state->limits[i] = config.limits[i].take();
     state->autoannounce = config.autoannounce;
     state->setranks = config.setranks;
     state->wizInMemberRooms = config.wizInMemberRooms;
@@ -85,7 +105,10 @@ void commitConfig(Config &config, MyState *state) {
 }
 
 void discardConfig(Config &config) {
-    for (LimitValue *&chain : config.limits) freeRuleChain(chain);
+    for (ChainInProgress &chain : config.limits) {
+        LimitValue *rules = chain.take();
+        freeRuleChain(rules);
+    }
     while (AutoAnnounce *announce = config.autoannounce) {
         config.autoannounce = announce->next;
         DisposePtr(announce->event); // never armed: the host does not hold it

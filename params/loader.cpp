@@ -473,26 +473,26 @@ int takeLine(MyState *state, Config &config, const ParameterNames &names, Server
     return buildRule(state, config, names, user, first, length, lineno, line, lineEnd);
 }
 
-// Opens the parameter file for reading; sets errno.  Only a regular file
-// (links followed) is read: a directory is refused with EISDIR, anything
-// else (a FIFO, a device, a socket) with EINVAL.  The open never waits for a
-// writer, and the file checked is the one opened.
-FILE *openParameterFile(const char *path) {
+// Opens the parameter file for reading: its descriptor, or -1 with errno
+// set.  Only a regular file (links followed) is read: a directory is
+// refused with EISDIR, anything else (a FIFO, a device, a socket) with
+// EINVAL.  The open never waits for a writer, and the file checked is the
+// one opened.
+int openParameterFile(const char *path) {
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) return -1;
     struct stat info;
     int refusal = 0;
     if (fstat(fd, &info) != 0)
         refusal = errno;
     else if (!S_ISREG(info.st_mode))
         refusal = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-    FILE *f = refusal ? nullptr : fdopen(fd, "r");
-    if (!f) {
-        if (!refusal) refusal = errno;
+    if (refusal) {
         close(fd);
         errno = refusal;
+        return -1;
     }
-    return f;
+    return fd;
 }
 
 // Reports a file that cannot be opened or read.
@@ -505,8 +505,8 @@ void reportFileError(ServerUserRec *user, const char *what, int err, const char 
 }
 
 // Reads every line of f; 0 when the load must fail (already reported).
-int readLines(MyState *state, Config &config, ServerUserRec *user, FILE *f, const char *path) {
-    ParameterLines lines(f);
+int readLines(MyState *state, Config &config, ServerUserRec *user, int fd, const char *path) {
+    ParameterLines lines(fd);
     const ParameterNames names;
     int lineno = 0;
     size_t length = 0;
@@ -523,8 +523,8 @@ int readLines(MyState *state, Config &config, ServerUserRec *user, FILE *f, cons
         if (!first || *first == '#') continue;
         if (!takeLine(state, config, names, user, line, line + length, lineno, first)) return 0;
     }
-    if (std::ferror(f)) {
-        reportFileError(user, "Read", errno ? errno : EIO, path);
+    if (lines.failed()) {
+        reportFileError(user, "Read", lines.error() ? lines.error() : EIO, path);
         return 0;
     }
     return 1;
@@ -540,21 +540,23 @@ int loadParameterFile(MyState *state, ServerUserRec *user) {
         return 0;
     }
     const char *path = state->argv[1];
-    FILE *f = openParameterFile(path);
-    if (!f) {
+    const int fd = openParameterFile(path);
+    if (fd < 0) {
         reportFileError(user, "Open", errno, path);
         return 0;
     }
     Config config;
     startConfig(config, state);
-    const int loaded = readLines(state, config, user, f, path);
-    std::fclose(f);
+    const int loaded = readLines(state, config, user, fd, path);
+    close(fd);
     if (!loaded) {
         discardConfig(config);
         return 0;
     }
+    // The chains were built in lookup order (ChainInProgress): what
+    // sortTypeLimits would do to newest-first chains is already done.
     commitConfig(config, state);
-    sortTypeLimits(user, state);
+    forgetRuleChoices(state);
     showParameters(state, user, 1);
     return 1;
 }
@@ -564,12 +566,30 @@ void ParameterLines::refill() {
     end_ -= at_;
     at_ = 0;
     const size_t wanted = BLOCK - end_;
-    const size_t got = std::fread(block_ + end_, 1, wanted, f_);
-    end_ += got;
-    if (got < wanted) {
-        ended_ = true;
-        failed_ = std::ferror(f_) != 0;
+    size_t got = 0;
+    if (f_) {
+        got = std::fread(block_ + end_, 1, wanted, f_);
+        if (got < wanted && std::ferror(f_)) {
+            failed_ = true;
+            error_ = errno;
+        }
+    } else {
+        // Until the block is full, the file ends or reading fails.
+        while (got < wanted) {
+            const ssize_t n = read(fd_, block_ + end_ + got, wanted - got);
+            if (n > 0) {
+                got += static_cast<size_t>(n);
+            } else if (n == 0) {
+                break;
+            } else if (errno != EINTR) {
+                failed_ = true;
+                error_ = errno;
+                break;
+            }
+        }
     }
+    end_ += got;
+    if (got < wanted) ended_ = true;
     findNul();
 }
 
@@ -751,8 +771,7 @@ int buildRule(MyState *state, Config &config, const ParameterNames &names, Serve
         freeRule(rule);
         return ok;
     }
-    rule->next = config.limits[row->index];
-    config.limits[row->index] = rule;
+    config.limits[row->index].add(rule);
     return 1;
 }
 

@@ -29,8 +29,20 @@ struct RankOverride {
 // put in force only when the whole file has been read, and a load that
 // fails frees it and leaves the old one as it was.  Lives on the loader's
 // stack for the length of one load.
+// One parameter's rules as a load reads them, kept in lookup order as
+// they come: those with room ranges newest first, then the others in file
+// order, so that no sort is needed afterwards.
+struct ChainInProgress {
+    LimitValue *ranged, *lastRanged; // lastRanged: the oldest with ranges
+    LimitValue *plain, *lastPlain;   // lastPlain: the newest without
+
+    void add(LimitValue *rule);
+    // The whole chain, the two parts joined; the parts are then forgotten.
+    LimitValue *take();
+};
+
 struct Config {
-    LimitValue *limits[NBR_PARAMETERS]; // newest first until sorted
+    ChainInProgress limits[NBR_PARAMETERS];
     AutoAnnounce *autoannounce;         // newest first, not yet armed
     StringList *setranks;               // newest first
     int32_t wizInMemberRooms;
@@ -56,6 +68,9 @@ class ParameterLines {
   public:
     // Takes f before anything was read from it: its own buffer is left out.
     explicit ParameterLines(FILE *f) : f_(f) { std::setvbuf(f, nullptr, _IONBF, 0); }
+    // Reads the open file descriptor fd (the loader's: no stdio stream to
+    // set up and take down); the caller closes it.
+    explicit ParameterLines(int fd) : fd_(fd) {}
     ParameterLines(const ParameterLines &) = delete;
     ParameterLines &operator=(const ParameterLines &) = delete;
 
@@ -63,8 +78,10 @@ class ParameterLines {
     // it), cut at its first NUL, NUL-terminated; it stays good until the
     // next call.  *length is its length.  *complete is false when readline
     // would leave the line without a newline: the line is too long.  Null
-    // at the end of the file, and once reading has failed (ferror tells).
+    // at the end of the file, and once reading has failed (failed() tells).
     char *next(size_t *length, bool *complete);
+    bool failed() const { return failed_; }
+    int error() const { return error_; } // errno of the failed read, when one was set
 
     static constexpr size_t BLOCK = 32768; // bytes read at a time
 
@@ -72,7 +89,9 @@ class ParameterLines {
     void refill();
     void findNul();
 
-    FILE *f_;
+    FILE *f_ = nullptr;
+    int fd_ = -1;             // read when there is no f_
+    int error_ = 0;
     size_t at_ = 0, end_ = 0; // the bytes read and not yet taken
     size_t nul_ = 0;          // the first NUL byte at or after at_, or end_
     bool ended_ = false;      // the file has nothing more to give

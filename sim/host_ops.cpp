@@ -1,8 +1,10 @@
 // host_ops.cpp - the host operations of core/host.h, exported by every
 // program that links the simulated server.  Each one forwards to the active
 // Server; with no server active, look-ups find nothing and texts go nowhere.
+// While a LeanHost is in force (sim/lean_host.h), memory and texts go to it.
 #include "core/host.h"
 #include "sim/heap.h"
+#include "sim/lean_host.h"
 #include "sim/messages.h"
 #include "sim/server.h"
 #include "sim/values.h"
@@ -14,6 +16,7 @@
 #include <string>
 
 using kestrom::sim::Audience;
+using kestrom::sim::LeanHost;
 using kestrom::sim::Server;
 
 namespace {
@@ -34,6 +37,7 @@ __attribute__((format(printf, 1, 0))) std::string vformat(const char *fmt, va_li
 __attribute__((format(printf, 5, 0))) void sendFormatted(const char *channel, Audience audience,
                                                          ServerUserRec *user, ServerRoomRec *room,
                                                          const char *fmt, va_list ap) {
+    if (LeanHost *lean = LeanHost::active()) return lean->countText();
     Server *s = Server::active();
     if (!s) return;
     if (!fmt) return s->fault(std::string(channel) + " with no format");
@@ -62,16 +66,19 @@ extern "C" {
 // ---------------------------------------------------------------- memory
 
 void *NewPtr(size_t size) {
+    if (LeanHost *lean = LeanHost::active()) return lean->allocate(size, false);
     Server *s = Server::active();
     return s ? s->newBlock(size, false) : kestrom::sim::moduleHeap().allocate(size, false);
 }
 
 void *NewPtrClear(size_t size) {
+    if (LeanHost *lean = LeanHost::active()) return lean->allocate(size, true);
     Server *s = Server::active();
     return s ? s->newBlock(size, true) : kestrom::sim::moduleHeap().allocate(size, true);
 }
 
 void DisposePtr(void *block) {
+    if (LeanHost *lean = LeanHost::active()) return lean->release(block);
     if (Server *s = Server::active()) return s->disposeBlock(block);
     kestrom::sim::moduleHeap().release(block);
 }
@@ -184,6 +191,7 @@ void WizNeighborMessage(ServerUserRec *user, const char *fmt, ...) {
 }
 
 void FormattedLogMessage(ServerUserRec *user, const char *tag, const char *fmt, ...) {
+    if (LeanHost *lean = LeanHost::active()) return lean->countLogLine();
     Server *s = Server::active();
     if (!s) return;
     if (!fmt) return s->fault("FormattedLogMessage with no format");
