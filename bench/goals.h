@@ -61,7 +61,9 @@ inline constexpr ScaleRow SCALE_ROWS[] = {
     {"avatar change, nodupavatars, room of 1,024",   "scale/avatar/1024",        "scale/floor_get_server_user/1024", 1.0, 0},
     {"avatar change, 9 props each, room of 1,024",   "scale/avatar_9props/1024", "scale/avatar/1024",                3.0, 0},
     {"parameter file of 300 lines",                  "scale/params_load/300",    "scale/params_fgets/300",           5.0, 0},
-    {"parameter file of 30,000 lines",               "scale/params_load/30000",  "scale/params_fgets/30000",         5.0, 0},
+    // Shown without a goal: its time per line against the 300-line file's
+    // says how nearly linear the load stays.
+    {"parameter file of 30,000 lines",               "scale/params_load/30000",  "scale/params_fgets/30000",         0,   0},
 };
 
 }  // namespace kestrom::bench
