@@ -2,6 +2,7 @@
 // parse, order the chains and write the listing, as a reload does), set
 // against merely reading the same file line by line with fgets, both on the
 // thread's CPU clock in the same repetition: the ratio is "x_fgets".
+#include "bench/parameter_files.h"
 #include "params/params.h"
 #include "sim/lean_host.h"
 #include "sim/linked_module.h"
@@ -21,52 +22,6 @@ using namespace kestrom::sim;
 namespace {
 
 constexpr int FILE_LINES = 300;
-
-// A realistic file of FILE_LINES lines: comments, switches, rank changes,
-// rate rules over room kinds and ranges, phrases and address patterns.
-// Announcements are left out: each load would leave two more timers behind.
-std::string benchFile() {
-    const std::vector<std::string> header = {
-        "# Parameter file for the load benchmark.",
-        "mroombg harbour-default.png",
-        "wizinmemberrooms yes",
-        "rownerinroom yes",
-        "memberrwho yes",
-        "rtakedelay 1800",
-        "mroomdiscipline 25",
-        "guestwiz no",
-        "pagelength 3",
-        "gpagelength 10",
-        "pageresponse Thank you - an operator has your page and will be with you shortly.",
-        "gpageresponse Your page went to the server owners; please allow a few minutes.",
-        "setrank gmsg god",
-        "setrank find member member",
-        "setrank rbanlist operator",
-        "",
-    };
-    const std::vector<std::string> rates = {
-        "chat", "repchat", "page", "reppage", "roommsg", "propdrop", "facechange", "avatarchange",
-        "move", "slide", "spotstatechange", "namechange", "newroom", "gpage", "rpage", "roompage",
-    };
-    std::vector<std::string> lines = header;
-    for (int i = 0; static_cast<int>(lines.size()) < FILE_LINES; ++i) {
-        const std::string rate = rates[i % rates.size()];
-        const std::string room = std::to_string(100 + i);
-        switch (i % 8) {
-        case 0: lines.push_back("# rules for the rooms from " + room); break;
-        case 1: lines.push_back(rate + " 12 1.5 public private warn"); break;
-        case 2: lines.push_back(rate + " 20 2.0 rm" + room + "-" + std::to_string(110 + i) + " warn"); break;
-        case 3: lines.push_back("chatgoto " + room + " take me to room " + room); break;
-        case 4: lines.push_back(rate + " 30 0.5 member altmember limbo"); break;
-        case 5: lines.push_back("dupip 2 10." + std::to_string(i % 256) + ".*.*"); break;
-        case 6: lines.push_back("zone 16 rm" + room + " public"); break;
-        default: lines.push_back("   spoof all off rm" + room + "   # role-play room"); break;
-        }
-    }
-    std::string text;
-    for (const std::string &line : lines) text += line + "\n";
-    return text;
-}
 
 // Reads the file line by line as plainly as C can.
 int readWithFgets(const std::string &path) {
@@ -100,7 +55,7 @@ double fgetsPassMicroseconds(const std::string &path, long passes) {
 void loadParameters(benchmark::State &state) {
     Server server;
     server.recorder().setEnabled(false);
-    const std::string path = server.writeParameterFile(benchFile());
+    const std::string path = server.writeParameterFile(kestrom::bench::parameterFile(FILE_LINES));
     std::string modulePath = "kestrom.so";
     char *argv[] = {modulePath.data(), const_cast<char *>(path.c_str()), nullptr};
     LeanHost lean;
