@@ -131,14 +131,8 @@ namespace {
 template <typename Wears>
 int firstWearer(const ServerState *serverState, MyState *state, const UserID *occupants, UserID ignored,
                 Wears wears) {
-    const int slots = serverState->maxPeoplePerRoom;
-    for (int slot = 0; slot < slots; ++slot) {
-        const UserID id = occupants[slot];
-        if (id == 0 || id == ignored) continue;
-        const ServerUserRec *other = connectedUser(state, id);
-        if (other && wears(other->user)) return slot;
-    }
-    return -1;
+    return firstOccupantWhere(state, occupants, serverState->maxPeoplePerRoom, ignored,
+                              [&wears](const ServerUserRec &other) { return wears(other.user); });
 }
 
 // Whether an occupant wears the same `Count` props (0, or 2 to 9) as `props`, in
