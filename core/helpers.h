@@ -82,11 +82,20 @@ ServerUserRec *connectedUserFromHost(MyState *state, UserID id);
 // none does.  Empty slots (ID 0) and IDs of no connected user are skipped,
 // as is `skip` before any look-up.  The users at hand answer for the
 // occupants (connectedUser); `test` is made before the comparison with
-// `skip`, which is then made only for a user that passed.
-template <typename Test>
+// `skip`, which is then made only for a user that passed.  With `Ahead`
+// above 0, the ID and worn props of the user at hand `Ahead` slots on are fetched
+// into the cache meanwhile (for tests that read all of them).
+template <int Ahead = 0, typename Test>
 inline int firstOccupantWhere(MyState *state, const UserID *occupants, int slots, UserID skip, Test &&test) {
     ServerUserRec *const *atHand = state->usersAtHand;
     for (int slot = 0; slot < slots; ++slot) {
+        if constexpr (Ahead > 0) {
+            if (slot + Ahead < slots)
+                if (const ServerUserRec *next = atHand[occupants[slot + Ahead] & (USERS_AT_HAND - 1)]) {
+                    __builtin_prefetch(&next->user.userID);
+                    __builtin_prefetch(&next->user.propSpec[KESTROM_MAX_WORN_PROPS - 1]);
+                }
+        }
         const UserID id = occupants[slot];
         const ServerUserRec *other = atHand[id & (USERS_AT_HAND - 1)];
         if (!other || other->user.userID != id) [[unlikely]] {
