@@ -92,6 +92,10 @@ void *getInVarBuf(ServerRoomRec *room, uint32_t offset, uint32_t align) {
     return room->varBuf + offset;
 }
 
+ServerUserRec *connectedUserFromHost(MyState *state, UserID id) {
+    return connectedUser(state, id);
+}
+
 ServerRoomRec *getUserRoom(const ServerUserRec *user) {
     return user ? GetRoom(user->user.roomID) : nullptr;
 }

@@ -63,19 +63,55 @@ inline bool ownsRoom(const ServerUserRec *user, const ServerRoomRec *room) {
 
 // The connected user with this ID, as GetServerUser answers, or null: from
 // the users at hand when the slot of the ID holds that user, otherwise asked
-// of the host and then kept at hand.  The occupant scans call it once per
-// occupied slot.
+// of the host and then kept at hand.  A user is kept only under its own ID,
+// never under ID 0, so a slot never matches an empty occupant slot.
 inline ServerUserRec *connectedUser(MyState *state, UserID id) {
     ServerUserRec *&slot = state->usersAtHand[id & (USERS_AT_HAND - 1)];
     if (ServerUserRec *held = slot; held && held->user.userID == id) return held;
     ServerUserRec *user = GetServerUser(id);
-    if (user) slot = user;
+    if (user && id != 0 && user->user.userID == id) slot = user;
     return user;
+}
+
+// The part of connectedUser that asks the host, out of line: the scans take
+// it only for a user not yet at hand.
+ServerUserRec *connectedUserFromHost(MyState *state, UserID id);
+
+// The first of the room's `slots` occupant slots whose connected user, not
+// the one of ID `skip`, passes `test` (a test of the record alone); -1 when
+// none does.  Empty slots (ID 0) and IDs of no connected user are skipped,
+// as is `skip` before any look-up.  The users at hand answer for the
+// occupants (connectedUser); `test` is made before the comparison with
+// `skip`, which is then made only for a user that passed.  With `Ahead`
+// above 0, the ID and worn props of the user at hand `Ahead` slots on are fetched
+// into the cache meanwhile (for tests that read all of them).
+template <int Ahead = 0, typename Test>
+inline int firstOccupantWhere(MyState *state, const UserID *occupants, int slots, UserID skip, Test &&test) {
+    ServerUserRec *const *atHand = state->usersAtHand;
+    for (int slot = 0; slot < slots; ++slot) {
+        if constexpr (Ahead > 0) {
+            if (slot + Ahead < slots)
+                if (const ServerUserRec *next = atHand[occupants[slot + Ahead] & (USERS_AT_HAND - 1)]) {
+                    __builtin_prefetch(&next->user.userID);
+                    __builtin_prefetch(&next->user.propSpec[KESTROM_MAX_WORN_PROPS - 1]);
+                }
+        }
+        const UserID id = occupants[slot];
+        const ServerUserRec *other = atHand[id & (USERS_AT_HAND - 1)];
+        if (!other || other->user.userID != id) [[unlikely]] {
+            if (id == 0 || id == skip) continue;
+            other = connectedUserFromHost(state, id);
+            if (!other) continue;
+        }
+        if (test(*other) && id != skip) [[unlikely]]
+            return slot;
+    }
+    return -1;
 }
 
 // Keeps a new user at hand; forgets a departing one.
 inline void holdUserAtHand(MyState *state, ServerUserRec *user) {
-    state->usersAtHand[user->user.userID & (USERS_AT_HAND - 1)] = user;
+    if (user->user.userID != 0) state->usersAtHand[user->user.userID & (USERS_AT_HAND - 1)] = user;
 }
 inline void dropUserAtHand(MyState *state, const ServerUserRec *user) {
     ServerUserRec *&slot = state->usersAtHand[user->user.userID & (USERS_AT_HAND - 1)];

@@ -128,17 +128,11 @@ namespace {
 
 // The first occupied slot of the room, other than `ignored`'s, whose
 // connected user `wears`; -1 when there is none.
-template <typename Wears>
+template <int Ahead = 0, typename Wears>
 int firstWearer(const ServerState *serverState, MyState *state, const UserID *occupants, UserID ignored,
                 Wears wears) {
-    const int slots = serverState->maxPeoplePerRoom;
-    for (int slot = 0; slot < slots; ++slot) {
-        const UserID id = occupants[slot];
-        if (id == 0 || id == ignored) continue;
-        const ServerUserRec *other = connectedUser(state, id);
-        if (other && wears(other->user)) return slot;
-    }
-    return -1;
+    return firstOccupantWhere<Ahead>(state, occupants, serverState->maxPeoplePerRoom, ignored,
+                              [&wears](const ServerUserRec &other) { return wears(other.user); });
 }
 
 // Whether an occupant wears the same `Count` props (0, or 2 to 9) as `props`, in
@@ -166,6 +160,10 @@ class SameProps {
     bool sorted_ = false;
     AssetSpec wanted_[KESTROM_MAX_WORN_PROPS];
 };
+
+// How many slots ahead a scan for several props fetches the props it will
+// read: their list spans more of the record than one prop.
+constexpr int MANY_PROPS_AHEAD = 12;
 
 // f(std::integral_constant<int32_t, count>) for a count of 0 or 2 to 9.
 template <typename F>
@@ -207,7 +205,7 @@ int isThereADuplicateAvatar(ServerState *serverState, MyState *state, ServerRoom
                            [only](const UserRec &other) { return other.propSpec[0].id == only && other.nbrProps == 1; });
     } else {
         slot = withCount(nbrProps, [&](auto count) {
-            return firstWearer(serverState, state, occupants, ignored, SameProps<count()>(props));
+            return firstWearer<MANY_PROPS_AHEAD>(serverState, state, occupants, ignored, SameProps<count()>(props));
         });
     }
     if (slot < 0) return 0;

@@ -36,21 +36,14 @@ int32_t avatarChangeCost(const ServerUserRec *user, int32_t nbrProps, const Asse
 }
 
 // The slot of the first other occupant of the room who stands within the
-// personal space of `pos`, or -1.  Kept out of line: the scan over every
-// occupant then has its registers to itself.
-[[gnu::noinline]] int occupantWithin(ServerState *serverState, MyState *state, const ServerRoomRec *room,
-                                     const ServerUserRec *user, Point pos, uint32_t space) {
+// personal space of `pos`, or -1.
+int occupantWithin(ServerState *serverState, MyState *state, const ServerRoomRec *room,
+                   const ServerUserRec *user, Point pos, uint32_t space) {
     const UserID *occupants = room->occupants;
     if (!occupants) return -1;
-    const UserID self = user->user.userID;
-    const int slots = serverState->maxPeoplePerRoom;
-    for (int slot = 0; slot < slots; ++slot) {
-        const UserID id = occupants[slot];
-        if (id == 0 || id == self) continue;
-        const ServerUserRec *other = connectedUser(state, id);
-        if (other && withinDistance(other->user.roomPos, pos, space)) return slot;
-    }
-    return -1;
+    const NearPoint near(pos, space);
+    return firstOccupantWhere(state, occupants, serverState->maxPeoplePerRoom, user->user.userID,
+                              [&near](const ServerUserRec &other) { return near.holds(other.user.roomPos); });
 }
 
 }  // namespace
