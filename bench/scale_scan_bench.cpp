@@ -24,6 +24,7 @@
 //                                  lines counted (paramsLoadBench)
 //   scale/params_fgets/L           reading the same file with fgets
 #include "bench/parameter_files.h"
+#include "bench/world.h"
 #include "params/params.h"
 #include "sim/clock.h"
 #include "sim/lean_host.h"
@@ -46,20 +47,6 @@ using sim::Message;
 using sim::Server;
 using sim::SimUser;
 
-constexpr const char *CROWD_PARAMETERS =
-    "move 4000000000 1.0 public\n"
-    "slide 4000000000 1.0 public\n"
-    "avatarzone 10 public\n"
-    "avatarchange 4000000000 1.0 public\n"
-    "nodupavatars public\n";
-
-constexpr int COLUMNS = 8;
-
-// User i's spot: an 8-column grid, 60 pixels across and 45 down.
-Point homeOf(int i) {
-    return {static_cast<sint16>(20 + 45 * (i / COLUMNS)), static_cast<sint16>(20 + 60 * (i % COLUMNS))};
-}
-
 // Eight props everyone wears with nine-prop avatars, and the one of their own.
 std::vector<AssetSpec> ninePropsOf(int own) {
     std::vector<AssetSpec> props;
@@ -75,74 +62,11 @@ std::vector<AssetSpec> ninePropsShuffled(int own) {
     return props;
 }
 
-// One room of `people` users under kestrom, spread out, each wearing one
-// prop of their own (or nine), arrival timers run, recording off.
-struct World {
-    Server server;
-    std::vector<SimUser *> users;
-    std::string error;
-
-    World(int people, bool nineProps) {
-        server.useModule(sim::linkedModule());
-        server.setMaxPeople(people);
-        sim::RoomPlan lobby;
-        lobby.id = 1;
-        lobby.name = "Lobby";
-        if (!server.addRoom(lobby, error)) return;
-        if (!server.startWithParameters(CROWD_PARAMETERS)) {
-            error = "the module did not start";
-            return;
-        }
-        server.recorder().setEnabled(false);
-        for (int i = 0; i < people; ++i) {
-            SimUser *user = server.connect(sim::UserPlan::numbered("u" + std::to_string(i + 1), i + 1), error);
-            if (!user) return;
-            user->rec.user.roomPos = homeOf(i);
-            if (nineProps)
-                user->setProps(ninePropsOf(10000 + i));
-            else
-                user->setProps({{10000 + i, 0}});
-            users.push_back(user);
-        }
-        server.advance(2);
-    }
-    bool ready() const { return error.empty() && !users.empty(); }
-};
-
-// Each sender's messages, sent in turn; the clock moves a second a round.
-class Traffic {
-  public:
-    Traffic(World &world, std::vector<std::vector<Message>> turns) : world_(world), turns_(std::move(turns)) {}
-
-    bool sendNext() {
-        std::vector<Message> &mine = turns_[next_];
-        const bool passed = world_.server.screenOnly(*world_.users[next_], mine[round_ % mine.size()].msg());
-        if (++next_ == turns_.size()) {
-            next_ = 0;
-            ++round_;
-            sim::setVirtualNow(sim::virtualNow() + 1);
-        }
-        return passed;
-    }
-    void warmUp() {
-        for (size_t i = 0; i < 2 * turns_.size(); ++i) sendNext();
-    }
-
-  private:
-    World &world_;
-    std::vector<std::vector<Message>> turns_;
-    size_t next_ = 0, round_ = 0;
-};
-
-// Moves 30 pixels across to two spots 22 pixels apart, clear of everyone.
-std::vector<std::vector<Message>> moves(int people) {
-    std::vector<std::vector<Message>> turns;
-    for (int i = 0; i < people; ++i) {
-        const Point home = homeOf(i);
-        const auto h = static_cast<sint16>(home.h + 30);
-        turns.push_back({sim::msg::location({home.v, h}), sim::msg::location({static_cast<sint16>(home.v + 22), h})});
-    }
-    return turns;
+// One room of `people` users (u1, u2, ...) under the module, each wearing
+// one prop of their own or nine (eight shared).
+World scanWorld(int people, bool nineProps) {
+    return World(sim::linkedModule(), CROWD_PARAMETERS, people, [](int i) { return "u" + std::to_string(i + 1); },
+                 [nineProps](int i) { return nineProps ? ninePropsOf(10000 + i) : std::vector<AssetSpec>{{10000 + i, 0}}; });
 }
 
 std::vector<std::vector<Message>> avatars(int people, bool nineProps) {
@@ -157,7 +81,7 @@ std::vector<std::vector<Message>> avatars(int people, bool nineProps) {
 }
 
 void runTraffic(benchmark::State &state, int people, bool move, bool nineProps) {
-    World world(people, nineProps);
+    World world = scanWorld(people, nineProps);
     if (!world.ready()) {
         state.SkipWithError(world.error.c_str());
         return;
@@ -176,7 +100,7 @@ void avatarNineBench(benchmark::State &state, int people) { runTraffic(state, pe
 // The floor: per iteration, one scan of the room for the next sender, one
 // GetServerUser per occupied slot and the personal-space comparison.
 void floorBench(benchmark::State &state, int people) {
-    World world(people, false);
+    World world = scanWorld(people, false);
     if (!world.ready()) {
         state.SkipWithError(world.error.c_str());
         return;

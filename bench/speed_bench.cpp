@@ -20,6 +20,7 @@
 // more than is sent: every message takes the accepted path.
 #include "bench/goals.h"
 #include "bench/kernel.h"
+#include "bench/world.h"
 #include "core/state.h"
 #include "sim/clock.h"
 #include "sim/linked_module.h"
@@ -48,22 +49,6 @@ constexpr const char *TALK_PARAMETERS =
     "chatgoto 86 beam me up\n"
     "chatgoto 87 take me home\n";
 
-// The full room of 64: moves under personal space, avatars under the
-// duplicate test.
-constexpr const char *CROWD_PARAMETERS =
-    "move 4000000000 1.0 public\n"
-    "slide 4000000000 1.0 public\n"
-    "avatarzone 10 public\n"
-    "avatarchange 4000000000 1.0 public\n"
-    "nodupavatars public\n";
-
-constexpr int COLUMNS = 8;
-
-// User i's spot: an 8-column grid, 60 pixels across and 45 down.
-Point homeOf(int i) {
-    return {static_cast<sint16>(20 + 45 * (i / COLUMNS)), static_cast<sint16>(20 + 60 * (i % COLUMNS))};
-}
-
 double threadCpuNanoseconds() {
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
@@ -78,64 +63,13 @@ struct Scene {
     bool occupantScan; // also measured against the kernel's floor variant
 };
 
-// One room of `people` users (u1, Bob, u3, ...) under `module`, ready for
-// screenOnly: spread out, one prop each, arrival timers run, recording off.
-struct World {
-    Server server;
-    std::vector<SimUser *> users;
-    std::string error;
-
-    World(const sim::ModuleEntryPoints &module, const Scene &scene) {
-        server.useModule(module);
-        server.setMaxPeople(scene.people);
-        sim::RoomPlan lobby;
-        lobby.id = 1;
-        lobby.name = "Lobby";
-        if (!server.addRoom(lobby, error)) return;
-        if (!server.startWithParameters(scene.parameters)) {
-            error = "the module did not start";
-            return;
-        }
-        for (int i = 0; i < scene.people; ++i) {
-            const std::string handle = i == 1 ? "Bob" : "u" + std::to_string(i + 1);
-            SimUser *user = server.connect(sim::UserPlan::numbered(handle, i + 1), error);
-            if (!user) return;
-            user->rec.user.roomPos = homeOf(i);
-            user->setProps({{10000 + i, 0}});
-            users.push_back(user);
-        }
-        server.advance(2);
-        server.recorder().setEnabled(false);
-    }
-    bool ready() const { return error.empty() && !users.empty(); }
-};
-
-// The messages in the order they are sent: the senders in turn, each
-// taking its next turn when its time comes.
-class Traffic {
-  public:
-    Traffic(World &world, std::vector<std::vector<Message>> &turns) : world_(world), turns_(turns) {}
-
-    // Sends the next message; true when it passed.
-    bool sendNext() {
-        std::vector<Message> &mine = turns_[next_];
-        const bool passed = world_.server.screenOnly(*world_.users[next_], mine[round_ % mine.size()].msg());
-        if (++next_ == turns_.size()) {
-            next_ = 0;
-            ++round_;
-            sim::setVirtualNow(sim::virtualNow() + 1);
-        }
-        return passed;
-    }
-    void warmUp() {
-        for (size_t i = 0; i < 2 * turns_.size(); ++i) sendNext();
-    }
-
-  private:
-    World &world_;
-    std::vector<std::vector<Message>> &turns_;
-    size_t next_ = 0, round_ = 0;
-};
+// One room of the scene's people (u1, Bob, u3, ...) under `module`, one
+// prop each.
+World sceneWorld(const sim::ModuleEntryPoints &module, const Scene &scene) {
+    return World(module, scene.parameters, scene.people,
+                 [](int i) { return i == 1 ? std::string("Bob") : "u" + std::to_string(i + 1); },
+                 [](int i) { return std::vector<AssetSpec>{{10000 + i, 0}}; });
+}
 
 // Two different lines in turn: each is new, so the chat rule counts it.
 std::vector<std::vector<Message>> chatLines(int people) {
@@ -149,19 +83,6 @@ std::vector<std::vector<Message>> chatLines(int people) {
 std::vector<std::vector<Message>> findBob(int people) {
     std::vector<std::vector<Message>> turns;
     for (int i = 0; i < people; ++i) turns.push_back({sim::msg::talk("`find bob")});
-    return turns;
-}
-
-// Moves of 30 pixels across to two spots 22 pixels apart, clear of
-// everyone's personal space; never within slide distance.
-std::vector<std::vector<Message>> moves(int people) {
-    std::vector<std::vector<Message>> turns;
-    for (int i = 0; i < people; ++i) {
-        const Point home = homeOf(i);
-        const auto h = static_cast<sint16>(home.h + 30);
-        turns.push_back({sim::msg::location({home.v, h}),
-                         sim::msg::location({static_cast<sint16>(home.v + 22), h})});
-    }
     return turns;
 }
 
@@ -192,13 +113,13 @@ static_assert(std::size(SCENES) == std::size(SPEED_GOALS));
 // CPU nanoseconds per message of the kernel (or its floor variant) over
 // `count` messages.
 double kernelNanoseconds(const Scene &scene, long count, bool occupantScan, std::string &error) {
-    World world(kernelModule(occupantScan), scene);
+    World world = sceneWorld(kernelModule(occupantScan), scene);
     if (!world.ready()) {
         error = "kernel world: " + world.error;
         return 0;
     }
     std::vector<std::vector<Message>> turns = scene.turns(scene.people);
-    Traffic traffic(world, turns);
+    Traffic traffic(world, std::move(turns));
     traffic.warmUp();
     long passed = 0;
     const double start = threadCpuNanoseconds();
@@ -212,13 +133,13 @@ void runGoal(benchmark::State &state, const Scene &scene) {
     double moduleNs = 0;
     long allocations = 0, timeCalls = 0, passed = 0;
     {
-        World world(sim::linkedModule(), scene);
+        World world = sceneWorld(sim::linkedModule(), scene);
         if (!world.ready()) {
             state.SkipWithError(world.error.c_str());
             return;
         }
         std::vector<std::vector<Message>> turns = scene.turns(scene.people);
-        Traffic traffic(world, turns);
+        Traffic traffic(world, std::move(turns));
         traffic.warmUp();
         const long allocationsBefore = world.server.heap().allocationsMade();
         const long timeCallsBefore = sim::timeCalls();
@@ -253,15 +174,15 @@ void runGoal(benchmark::State &state, const Scene &scene) {
 // its record (host storage) and the blocks it allocated meanwhile.
 void memoryPerUser(benchmark::State &state) {
     const Scene scene = SCENES[0];
-    World world(sim::linkedModule(), scene);
+    World world = sceneWorld(sim::linkedModule(), scene);
     if (!world.ready()) {
         state.SkipWithError(world.error.c_str());
         return;
     }
     const size_t blocksBefore = world.server.heap().outstanding();
     std::vector<std::vector<Message>> turns = scene.turns(scene.people);
-    Traffic traffic(world, turns);
-    for (size_t i = 0; i < turns.size(); ++i) traffic.sendNext();
+    Traffic traffic(world, std::move(turns));
+    for (size_t i = 0; i < world.users.size(); ++i) traffic.sendNext();
     double lineBytes = 0;
     for (SimUser *user : world.users) {
         const auto *ud = static_cast<const UserDat *>(user->rec.pluginUserInfo);
@@ -287,14 +208,14 @@ void countDecision(const KestromDecision *decision) {
 // as for the goals) and present.
 void runTrace(benchmark::State &state, const Scene &scene) {
     constexpr long BLOCK = 256;
-    World world(sim::linkedModule(), scene);
+    World world = sceneWorld(sim::linkedModule(), scene);
     auto *module = static_cast<MyState *>(world.server.pluginData());
     if (!world.ready() || !module) {
         state.SkipWithError(world.ready() ? "no module state" : world.error.c_str());
         return;
     }
     std::vector<std::vector<Message>> turns = scene.turns(scene.people);
-    Traffic traffic(world, turns);
+    Traffic traffic(world, std::move(turns));
     traffic.warmUp();
     double absentNs = 0, presentNs = 0;
     long sent = 0, decisions = 0;
