@@ -10,6 +10,7 @@
 // second run, on a steady clock around each call, less the clock's own cost.
 // That time is the benchmark's (manual) time and the counter module_ms.
 #include "bench/goals.h"
+#include "bench/world.h"
 #include "core/state.h"
 #include "rooms/rooms.h"
 #include "sim/clock.h"
@@ -140,33 +141,12 @@ std::string chatFile(int rules, int phrases) {
     return file;
 }
 
-// A room of 30 (public room 1) under `parameters`, recording off, arrival
-// timers run.
-struct ChatWorld {
-    Server server;
-    std::vector<SimUser *> users;
-    std::string error;
-
-    explicit ChatWorld(const std::string &parameters, int people = 30) {
-        server.useModule(sim::linkedModule());
-        server.setMaxPeople(64);
-        sim::RoomPlan lobby;
-        lobby.id = 1;
-        lobby.name = "Lobby";
-        if (!server.addRoom(lobby, error)) return;
-        if (!server.startWithParameters(parameters)) {
-            error = "the module did not start";
-            return;
-        }
-        for (int i = 0; i < people; ++i) {
-            SimUser *user = server.connect(sim::UserPlan::numbered("u" + std::to_string(i + 1), i + 1), error);
-            if (!user) return;
-            users.push_back(user);
-        }
-        server.advance(2);
-        server.recorder().setEnabled(false);
-    }
-    bool ready() const { return error.empty() && !users.empty(); }
+// A room of 64 places (public room 1) with `people` users under
+// `parameters`, recording off, arrival timers run.
+struct ChatWorld : World {
+    explicit ChatWorld(const std::string &parameters, int people = 30)
+        : World(sim::linkedModule(), parameters.c_str(), people, [](int i) { return "u" + std::to_string(i + 1); },
+                nullptr, 64) {}
 };
 
 // Chat lines, the 30 users in turn, two different lines each, the clock a

@@ -34,8 +34,9 @@ inline Point homeOf(int i) {
 using Turns = std::vector<std::vector<sim::Message>>;
 
 // One room of `people` users under `module`, ready for screenOnly: user i
-// is handleOf(i), at homeOf(i), wearing propsOf(i); arrival timers run,
-// recording off.
+// is handleOf(i), at homeOf(i), wearing propsOf(i) (nothing when propsOf is
+// empty); `slots` places in the room (0: as many as people); arrival timers
+// run, recording off.
 struct World {
     sim::Server server;
     std::vector<sim::SimUser *> users;
@@ -43,9 +44,9 @@ struct World {
 
     World(const sim::ModuleEntryPoints &module, const char *parameters, int people,
           const std::function<std::string(int)> &handleOf,
-          const std::function<std::vector<AssetSpec>(int)> &propsOf) {
+          const std::function<std::vector<AssetSpec>(int)> &propsOf, int slots = 0) {
         server.useModule(module);
-        server.setMaxPeople(people);
+        server.setMaxPeople(slots > 0 ? slots : people);
         sim::RoomPlan lobby;
         lobby.id = 1;
         lobby.name = "Lobby";
@@ -58,7 +59,7 @@ struct World {
             sim::SimUser *user = server.connect(sim::UserPlan::numbered(handleOf(i), i + 1), error);
             if (!user) return;
             user->rec.user.roomPos = homeOf(i);
-            user->setProps(propsOf(i));
+            if (propsOf) user->setProps(propsOf(i));
             users.push_back(user);
         }
         server.advance(2);
