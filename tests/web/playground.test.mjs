@@ -18,7 +18,7 @@ const source = path.resolve(here, "../..");
 const SIM = process.env.KESTROM_SIM;
 const SHOTS = process.env.SCREENSHOTS;
 const CHROMIUM = process.env.CHROMIUM || "/usr/bin/chromium";
-const WAIT = { timeout: 10000 };
+const WAIT = { timeout: 20000 }; // generous: CI runs these beside other builds
 
 let folder, sim, url, port, browser, page;
 const pageErrors = [];
@@ -113,7 +113,7 @@ after(async () => {
   assert.equal(code, 0, "kestrom-sim --web ends with status 0 on SIGINT");
 });
 
-test("the demo shows its rooms and its users where their positions say", { timeout: 30000 }, async () => {
+test("the demo shows its rooms and its users where their positions say", { timeout: 60000 }, async () => {
   await page.waitForFunction(() => document.querySelectorAll("#rooms li.room").length === 3 &&
     document.querySelectorAll("#room g.avatar").length === 4, WAIT);
   const names = await page.$$eval("#rooms .room-name", (els) => els.map((e) => e.textContent));
@@ -134,7 +134,7 @@ test("the demo shows its rooms and its users where their positions say", { timeo
   await shot("01-demo");
 });
 
-test("a typed flood is refused with its reason in the feed and counted in the rules", { timeout: 30000 }, async () => {
+test("a typed flood is refused with its reason in the feed and counted in the rules", { timeout: 60000 }, async () => {
   await page.select("#actor", "Bob");
   for (const line of ["one", "two", "<b>three</b>", "four", "five"]) await say(line);
   const refusal = await refusalWith(["Bob: chat line refused", "refused by chat (line 3: chat 3 1 public private warn): 3 of 3 used"]);
@@ -146,7 +146,7 @@ test("a typed flood is refused with its reason in the feed and counted in the ru
   await shot("02-flood");
 });
 
-test("a click moves the acting user, and a move into another user's space is refused", { timeout: 30000 }, async () => {
+test("a click moves the acting user, and a move into another user's space is refused", { timeout: 60000 }, async () => {
   await page.select("#actor", "Alice");
   await clickRoom(300, 300);
   // Mouse events land on whole pixels: the click is within a pixel of where it was aimed.
@@ -164,7 +164,7 @@ test("a click moves the acting user, and a move into another user's space is ref
   await shot("03-move");
 });
 
-test("a reload with a broken parameter file shows the problem by line and keeps the old rules", { timeout: 30000 }, async () => {
+test("a reload with a broken parameter file shows the problem by line and keeps the old rules", { timeout: 60000 }, async () => {
   const file = path.join(folder, "playground.params");
   const before = readFileSync(file, "utf8");
   await page.waitForFunction(() => document.getElementById("params-text").value.includes("chat 3 1"), WAIT);
@@ -189,7 +189,7 @@ test("a reload with a broken parameter file shows the problem by line and keeps 
   assert.match(readFileSync(file, "utf8"), /chat 9 1 public private warn/);
 });
 
-test("a crowd added from the page sends its traffic as the clock advances, counted by the rule that refused it", { timeout: 30000 }, async () => {
+test("a crowd added from the page sends its traffic as the clock advances, counted by the rule that refused it", { timeout: 60000 }, async () => {
   await page.waitForSelector("#crowd-form:not([hidden])", WAIT);
   await page.$eval("#crowd-count", (i) => { i.value = "4"; });
   await page.select("#crowd-profile", "flooder");
@@ -205,7 +205,7 @@ test("a crowd added from the page sends its traffic as the clock advances, count
   await shot("05-crowd");
 });
 
-test("stepping through a scenario shows each check's result where it ran", { timeout: 30000 }, async () => {
+test("stepping through a scenario shows each check's result where it ran", { timeout: 60000 }, async () => {
   await page.waitForFunction(() => [...document.querySelectorAll("#scenario-files option")].some((o) => o.value === "checks.scenario"), WAIT);
   await page.select("#scenario-files", "checks.scenario");
   await page.click("#scenario-load");
@@ -224,7 +224,7 @@ test("stepping through a scenario shows each check's result where it ran", { tim
   await shot("06-scenario-steps");
 });
 
-test("requests from another site, or to another host name, are refused", { timeout: 30000 }, async () => {
+test("requests from another site, or to another host name, are refused", { timeout: 60000 }, async () => {
   const json = { "Content-Type": "application/json" };
   const foreign = await request("POST", "/api/say", { ...json, Origin: "http://evil.example" }, JSON.stringify({ user: "Ann", text: "pwned" }));
   assert.equal(foreign.status, 403);

@@ -132,14 +132,20 @@ function applyUpdate(u) {
   scheduleRender();
 }
 
+// One render for any number of updates: at the next frame, or after a
+// quarter of a second when frames are held back (a busy machine, a page
+// the browser keeps in the background), whichever comes first.
 let renderPending = false;
 function scheduleRender() {
   if (renderPending) return;
   renderPending = true;
-  requestAnimationFrame(() => {
+  const once = () => {
+    if (!renderPending) return;
     renderPending = false;
     render();
-  });
+  };
+  requestAnimationFrame(once);
+  setTimeout(once, 250);
 }
 
 // ------------------------------------------------------------ rendering
