@@ -39,12 +39,17 @@ static bool ruleSelects(const LimitValue *rule, const ServerRoomRec *room, int32
     return (rule->roomsChecked & kind) != 0;
 }
 
-LimitValue *getRoomLimitIn(MyState *state, LimitValue *first, ServerRoomRec *room) {
-    if (!first) return nullptr;
-    const int32_t kind = room ? roomKind(state, room) : 0;
+// The first rule of the chain that applies in `room` of kind `kind`: the
+// chain order's choice.
+static LimitValue *walkChain(LimitValue *first, const ServerRoomRec *room, int32_t kind) {
     for (LimitValue *rule = first; rule; rule = rule->next)
         if (ruleSelects(rule, room, kind)) return rule;
     return nullptr;
+}
+
+LimitValue *getRoomLimitIn(MyState *state, LimitValue *first, ServerRoomRec *room) {
+    if (!first) return nullptr;
+    return walkChain(first, room, room ? roomKind(state, room) : 0);
 }
 
 namespace {
@@ -66,12 +71,6 @@ uint32_t chainStamp(MyState *state, int32_t param, const LimitValue *head) {
     while (tail && tail->next) tail = tail->next;
     mark = {head, tail, newStamp()};
     return mark.stamp;
-}
-
-LimitValue *walkChain(LimitValue *first, const ServerRoomRec *room, int32_t kind) {
-    for (LimitValue *rule = first; rule; rule = rule->next)
-        if (ruleSelects(rule, room, kind)) return rule;
-    return nullptr;
 }
 
 }  // namespace
